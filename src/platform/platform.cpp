@@ -1,0 +1,1 @@
+// Seams to the desktop; each seam lives in its own file of this folder.
