@@ -1,0 +1,2 @@
+#pragma once
+// The picture store (OfficeArt BStore): see blipstore.cpp.

@@ -1,0 +1,1 @@
+#include "office/ppt/exobjlist.h"

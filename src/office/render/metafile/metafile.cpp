@@ -1,0 +1,1 @@
+#include "office/render/metafile/metafile.h"
