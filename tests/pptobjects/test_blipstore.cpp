@@ -194,6 +194,11 @@ void BlipStoreTest::inlineAndStreamEntriesReadOnlyTheirBytes() {
   QCOMPARE(s.pictures->bytesRead, std::uint64_t(8 + second.size()));
   QCOMPARE(s.store->load(1)->data, pngPayload('A'));
   QCOMPARE(s.store->load(1)->format, BlipFormat::Png);
+
+  // Bytes after an entry's name that are no blip record: the stream counts.
+  StoreUnderTest padded(fbse(6, 6, std::uint32_t(first.size()), 0, "n", QByteArray(12, '\0')),
+                        stream);
+  QCOMPARE(padded.store->load(1)->data, pngPayload('A'));
 }
 
 void BlipStoreTest::emptyAndUnknownEntriesKeepIndices() {

@@ -279,10 +279,18 @@ PictureStore::Entry PictureStore::parseEntry(std::uint16_t recType, ByteReader r
   record.u8();
   const std::uint8_t cbName = record.u8();
   record.skip(2);
+  // A blip record may follow the name; other trailing bytes are ignored and
+  // the picture is looked for in the "Pictures" stream.
   if (record.remaining() >= std::size_t(cbName) + kRecordHeaderBytes) {
     record.skip(cbName);
-    e.inlineBlip = record.sub(record.remaining());
-    e.hasInlineBlip = true;
+    ByteReader rest = record.sub(record.remaining());
+    ByteReader peek = rest;
+    peek.u16();
+    const std::uint16_t blipType = peek.u16();
+    if (blipType >= kRtBlipFirst && blipType <= kRtBlipLast) {
+      e.inlineBlip = rest;
+      e.hasInlineBlip = true;
+    }
   }
   return e;
 }
