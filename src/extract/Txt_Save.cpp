@@ -50,8 +50,8 @@ void frmMain::Txt_Save() {
   WordDoc = WordApp->Documents()->Add();
   WordDoc->Paragraphs()->Item(1)->Range()->InsertAfter(GatheredText);
 
-  const QString prompt = QStringLiteral("Enter New File Name.....(Location: ") + OutputFolder +
-                         QStringLiteral(")");
+  const QString prompt =
+      QStringLiteral("Enter New File Name.....(Location: ") + OutputFolder + QStringLiteral(")");
   const QString caption = QStringLiteral("Saving");
   QString answer = platform::inputBox().ask(prompt, caption, QString());
   while (!isUsableName(answer, OutputFolder + answer + QStringLiteral(".doc"))) {

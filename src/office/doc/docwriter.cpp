@@ -236,8 +236,8 @@ void writeStyleSheet(LeBuffer &table) {
   normalUpx.u16(2);
   normalUpx.u16(0);
   normalUpx.u16(0);
-  const QByteArray normal = styleDefinition(kStiNormal, kStkParagraph, 0, QStringLiteral("Normal"),
-                                            normalUpx.bytes(), 2);
+  const QByteArray normal =
+      styleDefinition(kStiNormal, kStkParagraph, 0, QStringLiteral("Normal"), normalUpx.bytes(), 2);
   LeBuffer fontUpx;
   fontUpx.u16(0);
   const QByteArray defaultFont =
@@ -267,7 +267,7 @@ void writeFontTable(LeBuffer &table) {
       {u"Arial", 2, 0, {2, 11, 6, 4, 2, 2, 2, 2, 2, 4}},
   };
   table.u16(std::uint16_t(std::size(fonts)));  // cData
-  table.u16(0);                                 // cbExtra
+  table.u16(0);                                // cbExtra
   for (const FontSpec &font : fonts) {
     const QString name = QString::fromUtf16(font.name);
     LeBuffer ffn;
@@ -319,11 +319,11 @@ void writeDop(LeBuffer &table) {
   constexpr std::uint32_t kDop97Size = 500;
   const std::uint32_t start = table.size();
   table.zeros(kDop97Size);
-  table.putU16(start + 0x00, 0x0002);  // fWidowControl
-  table.putU16(start + 0x02, 1 << 2);  // footnotes numbered from 1
-  table.putU16(start + 0x0A, 720);     // dxaTab: default tab stop every half inch
-  table.putU16(start + 0x0E, 360);     // dxaHotZ
-  table.putU16(start + 0x34, 1 << 2);  // endnotes numbered from 1
+  table.putU16(start + 0x00, 0x0002);    // fWidowControl
+  table.putU16(start + 0x02, 1 << 2);    // footnotes numbered from 1
+  table.putU16(start + 0x0A, 720);       // dxaTab: default tab stop every half inch
+  table.putU16(start + 0x0E, 360);       // dxaHotZ
+  table.putU16(start + 0x34, 1 << 2);    // endnotes numbered from 1
   table.putU16(start + 0x52, 100 << 3);  // wScaleSaved: 100 %
 }
 
@@ -402,9 +402,14 @@ Streams buildStreams(const QString &text) {
   doc.putU16(fib::kCbRgFcLcbAt, fib::kCbRgFcLcb);
   doc.putU16(fib::kCswNewAt, 0);
   const std::pair<fib::Blob, Placed> blobs[] = {
-      {fib::StshfOrig, stshf}, {fib::Stshf, stshf},          {fib::PlcfSed, sed},
-      {fib::PlcfBteChpx, bteChpx}, {fib::PlcfBtePapx, btePapx}, {fib::SttbfFfn, ffn},
-      {fib::Dop, dop},         {fib::Clx, clx},
+      {fib::StshfOrig, stshf},
+      {fib::Stshf, stshf},
+      {fib::PlcfSed, sed},
+      {fib::PlcfBteChpx, bteChpx},
+      {fib::PlcfBtePapx, btePapx},
+      {fib::SttbfFfn, ffn},
+      {fib::Dop, dop},
+      {fib::Clx, clx},
   };
   for (const auto &[blob, placed] : blobs) {
     doc.putU32(fib::fcAt(blob), placed.fc);
@@ -476,9 +481,8 @@ QByteArray compoundFile(const Streams &streams) {
   }
   const auto size = gsf_output_size(sink.get());
   const guint8 *bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
-  QByteArray result(reinterpret_cast<const char *>(bytes), qsizetype(size));
-  gsf_output_close(sink.get());
-  return result;
+  // Closing the compound file has closed the sink; its bytes stay readable.
+  return QByteArray(reinterpret_cast<const char *>(bytes), qsizetype(size));
 }
 
 // ---- Saving ------------------------------------------------------------------
@@ -540,10 +544,10 @@ void writeDocument(const QString &text, const QString &path) {
   const QByteArray bytes = buildDocument(text);
   const QFileInfo target(path);
   if (target.exists() || target.isSymLink())
-    throw morvane::Error(QStringLiteral("Cannot save the document %1: the file already exists")
-                             .arg(path));
-  QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                      QStringLiteral(".XXXXXX"));
+    throw morvane::Error(
+        QStringLiteral("Cannot save the document %1: the file already exists").arg(path));
+  // A short temporary name, so that any name the folder takes works.
+  QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.morvane-XXXXXX.tmp"));
   if (!temp.open())
     throw morvane::Error(
         QStringLiteral("Cannot save the document %1: %2").arg(path, temp.errorString()));
