@@ -280,6 +280,9 @@ class TestDocWriter : public QObject {
     QCOMPARE(documentText(QStringLiteral("a\rb\vc\td")), QStringLiteral("a\rb\vc\td\r"));
     QCOMPARE(documentText(QStringLiteral("a\r\nb\nc\r")), QStringLiteral("a\rb\rc\r\r"));
     QCOMPARE(documentText(QStringLiteral("f\x13x\x14y\x15\x07\x01z")), QStringLiteral("fxyz\r"));
+    const QString pair = QString::fromUcs4(U"\U0001F600");
+    QCOMPARE(documentText(pair + QChar(0xD800) + QStringLiteral("x") + QChar(0xDC00)),
+             pair + QStringLiteral("\uFFFDx\uFFFD\r"));
   }
 
   // Saving never replaces a file, and a failure leaves nothing behind.

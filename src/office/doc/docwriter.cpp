@@ -521,6 +521,11 @@ QString documentText(const QString &text) {
       result.append(QChar(kParagraphMark));
     } else if (c == u'\n') {
       result.append(QChar(kParagraphMark));
+    } else if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      result.append(text[i]);
+      result.append(text[++i]);
+    } else if (QChar::isSurrogate(c)) {
+      result.append(QChar(QChar::ReplacementCharacter));
     } else if (c == kLineBreak || c == kTab || c >= 0x20) {
       result.append(QChar(c));
     }

@@ -15,7 +15,8 @@ namespace office::doc {
 // The document text for the given gathered text: CR (and LF, and CR LF)
 // become paragraph marks, VT a manual line break, TAB a tab; other control
 // characters, which Word would read as fields, objects or cell marks, are
-// dropped; the text ends with the final paragraph mark.
+// dropped; a lone half of a surrogate pair, which is no character, becomes
+// U+FFFD; the text ends with the final paragraph mark.
 QString documentText(const QString &text);
 
 // The complete compound file of a document holding the given text.
