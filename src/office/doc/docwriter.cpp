@@ -536,10 +536,13 @@ QString documentText(const QString &text) {
 
 QByteArray buildDocument(const QString &text) {
   const QString body = documentText(text);
-  // Room for the text, the formatting pages (at most one per paragraph
-  // group) and the section properties within 30-bit file positions.
-  const std::uint64_t estimate = kTextStart + 4ull * std::uint64_t(body.size()) + 4 * kPageSize;
-  if (estimate > kMaxFilePosition)
+  // The text, its section properties and its formatting pages must lie
+  // within 30-bit file positions.
+  const auto characters = std::uint64_t(body.size());
+  const auto paragraphs = std::uint64_t(body.count(QChar(kParagraphMark)));
+  const std::uint64_t end = kTextStart + 2 * characters + 3 * kPageSize +
+                            (paragraphs / kParagraphsPerPage + 1) * kPageSize;
+  if (end > kMaxFilePosition)
     throw morvane::Error(QStringLiteral("The text is too long for a Word document (%1 characters)")
                              .arg(body.size()));
   return compoundFile(buildStreams(body));
