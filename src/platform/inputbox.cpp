@@ -1,0 +1,39 @@
+#include "platform/inputbox.h"
+
+#include <QApplication>
+#include <QInputDialog>
+
+#include "common/error.h"
+
+namespace platform {
+namespace {
+
+std::unique_ptr<InputBox> &instance() {
+  static std::unique_ptr<InputBox> box;
+  return box;
+}
+
+}  // namespace
+
+QString DialogInputBox::ask(const QString &prompt, const QString &title,
+                            const QString &defaultText) {
+  bool accepted = false;
+  const QString answer = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
+                                               QLineEdit::Normal, defaultText, &accepted);
+  return accepted ? answer : QString();
+}
+
+QString FixedAnswerInputBox::ask(const QString &, const QString &, const QString &) {
+  if (asked_) throw morvane::Error(QStringLiteral("the name \"%1\" was refused").arg(answer_));
+  asked_ = true;
+  return answer_;
+}
+
+InputBox &inputBox() {
+  if (!instance()) instance() = std::make_unique<DialogInputBox>();
+  return *instance();
+}
+
+void setInputBox(std::unique_ptr<InputBox> box) { instance() = std::move(box); }
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+
+// The modal text-input prompt. The program asks through the process-wide
+// instance, which is the platform's input dialog unless a caller installs
+// another one (the command-line extractor answers with a fixed name, tests
+// with scripted answers).
+
+#include <QString>
+#include <memory>
+
+namespace platform {
+
+class InputBox {
+ public:
+  virtual ~InputBox() = default;
+  // Shows the prompt with the given message, caption and default answer and
+  // returns the answer; an empty text when the user cancels.
+  virtual QString ask(const QString &prompt, const QString &title, const QString &defaultText) = 0;
+};
+
+// The platform's modal input dialog, centred on the active window.
+class DialogInputBox : public InputBox {
+ public:
+  QString ask(const QString &prompt, const QString &title, const QString &defaultText) override;
+};
+
+// Answers the first question with a fixed name. Being asked again means the
+// name was refused, which there is nobody to ask about: it throws.
+class FixedAnswerInputBox : public InputBox {
+ public:
+  explicit FixedAnswerInputBox(QString answer) : answer_(std::move(answer)) {}
+  QString ask(const QString &prompt, const QString &title, const QString &defaultText) override;
+
+ private:
+  QString answer_;
+  bool asked_ = false;
+};
+
+// The instance the program asks through; a DialogInputBox until replaced.
+InputBox &inputBox();
+// Replaces the instance; nullptr brings back the input dialog.
+void setInputBox(std::unique_ptr<InputBox> box);
+
+}  // namespace platform

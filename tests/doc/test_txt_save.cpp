@@ -1,0 +1,277 @@
+// The text harvest on a real main window, with a scripted presentation, a
+// scripted (or the real) word processor and scripted answers to the prompt.
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <deque>
+
+#include "app/frmMain.h"
+#include "common/error.h"
+#include "fakepowerpoint.h"
+#include "fakeword.h"
+#include "office/doc/wordapp.h"
+#include "platform/inputbox.h"
+
+namespace {
+
+struct Question {
+  QString prompt;
+  QString title;
+  QString defaultText;
+};
+
+// Gives the scripted answers in turn and records each question; running
+// out of answers fails, so a prompt loop cannot hang a test.
+class ScriptedInputBox : public platform::InputBox {
+ public:
+  ScriptedInputBox(QStringList answers, std::shared_ptr<std::vector<Question>> asked)
+      : answers_(answers.begin(), answers.end()), asked_(std::move(asked)) {}
+  QString ask(const QString &prompt, const QString &title, const QString &defaultText) override {
+    asked_->push_back({prompt, title, defaultText});
+    if (answers_.empty()) throw morvane::Error(QStringLiteral("no more scripted answers"));
+    const QString answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
+
+ private:
+  std::deque<QString> answers_;
+  std::shared_ptr<std::vector<Question>> asked_;
+};
+
+fake::ShapeSpec shape(std::int32_t type, const QString &text) { return {type, text, true, false}; }
+fake::ShapeSpec textless(std::int32_t type) { return {type, QString(), false, false}; }
+
+const QString kNoText = QStringLiteral("No Text in The Selected File.....");
+const QString kInvalid = QStringLiteral("Please Enter A Valid Filename...");
+
+}  // namespace
+
+class TestTxtSave : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<frmMain> w;
+  std::unique_ptr<QTemporaryDir> dir;
+  QString folder;
+  std::shared_ptr<fakeword::Script> word;
+  std::shared_ptr<std::vector<Question>> asked;
+
+  void openPresentation(const std::vector<fake::SlideSpec> &slides) {
+    auto log = std::make_shared<fake::CallLog>();
+    w->PowerPointApp.reset();
+    w->PowerPointApp.setFactory([=] { return std::make_shared<fake::Application>(slides, log); });
+    w->PowerPointApp->Presentations()->Open(folder + QStringLiteral("popo.ppt"));
+  }
+  void answer(const QStringList &answers) {
+    platform::setInputBox(std::make_unique<ScriptedInputBox>(answers, asked));
+  }
+  void useFakeWord() {
+    w->WordApp.setFactory(
+        [script = word] { return std::make_shared<fakeword::Application>(script); });
+  }
+  QStringList harvestCalls(const QString &text, const QString &name) const {
+    return {QStringLiteral("create"),
+            QStringLiteral("Documents"),
+            QStringLiteral("Add"),
+            QStringLiteral("Paragraphs"),
+            QStringLiteral("Item 1"),
+            QStringLiteral("Range"),
+            QStringLiteral("InsertAfter ") + text,
+            QStringLiteral("SaveAs ") + folder + name,
+            QStringLiteral("Close"),
+            QStringLiteral("Quit")};
+  }
+  void writeFile(const QString &name, const QByteArray &content) {
+    QFile f(folder + name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+  }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    folder = dir->path() + QLatin1Char('/');
+    w = std::make_unique<frmMain>();
+    w->OutputFolder = folder;
+    word = std::make_shared<fakeword::Script>();
+    asked = std::make_shared<std::vector<Question>>();
+    useFakeWord();
+  }
+  void cleanup() {
+    platform::setInputBox(nullptr);
+    w.reset();
+    dir.reset();
+  }
+
+  // Two text boxes give HelloWorld; the word processor's calls come in the
+  // harvest's order, the prompt names the folder, and no message follows.
+  void helloWorldFromTwoTextBoxes() {
+    openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello")),
+                       shape(PowerPoint::msoTextBox, QStringLiteral("World"))}});
+    answer({QStringLiteral("Notes")});
+    w->replaceLog(QStringLiteral("Processing ..........\r\n"));
+    const QString logBefore = w->logText();
+    w->Txt_Save();
+
+    QCOMPARE(word->calls, harvestCalls(QStringLiteral("HelloWorld"), QStringLiteral("Notes.doc")));
+    QCOMPARE(asked->size(), size_t(1));
+    QCOMPARE(asked->at(0).prompt,
+             QStringLiteral("Enter New File Name.....(Location: ") + folder + QStringLiteral(")"));
+    QCOMPARE(asked->at(0).title, QStringLiteral("Saving"));
+    QCOMPARE(asked->at(0).defaultText, QString());
+    QCOMPARE(w->logText(), logBefore);
+    QVERIFY(w->WordApp.isEmpty());
+    QVERIFY(!w->WordDoc);
+  }
+
+  // Slides in order, shapes in collection order, only text boxes, comments,
+  // WordArt and tables, with no separator; empty ones add nothing.
+  void walkTakesTextBearingShapesInOrder() {
+    openPresentation({
+        {shape(PowerPoint::msoTextBox, QStringLiteral("A")), textless(PowerPoint::msoPicture),
+         shape(PowerPoint::msoPlaceholder, QStringLiteral("title")),
+         shape(PowerPoint::msoTable, QStringLiteral("T1\tT2\r"))},
+        {},
+        {shape(PowerPoint::msoComment, QStringLiteral("C")),
+         shape(PowerPoint::msoTextBox, QString()), textless(PowerPoint::msoChart),
+         shape(PowerPoint::msoTextEffect, QStringLiteral("W\vX")),
+         shape(PowerPoint::msoAutoShape, QStringLiteral("auto"))},
+    });
+    answer({QStringLiteral("Notes")});
+    w->Txt_Save();
+    QCOMPARE(w->GatheredText, QStringLiteral("AT1\tT2\rCW\vX"));
+    QVERIFY(word->calls.contains(QStringLiteral("InsertAfter AT1\tT2\rCW\vX")));
+  }
+
+  // Nothing gathered: the message runs on after the previous log piece; no
+  // word processor, no prompt.
+  void noTextGivesTheMessageOnly() {
+    openPresentation({{shape(PowerPoint::msoPlaceholder, QStringLiteral("Title")),
+                       shape(PowerPoint::msoTextBox, QString()), textless(PowerPoint::msoPicture)},
+                      {shape(PowerPoint::msoAutoShape, QStringLiteral("x"))}});
+    answer({});
+    w->replaceLog(QStringLiteral("No images found in the selected presentation"));
+    w->Txt_Save();
+    QCOMPARE(w->logText(),
+             QStringLiteral("No images found in the selected presentation") + kNoText);
+    QCOMPARE(word->applicationsCreated, 0);
+    QVERIFY(asked->empty());
+    QVERIFY(w->WordApp.isEmpty());
+
+    openPresentation({});
+    w->Txt_Save();
+    QCOMPARE(w->logText(),
+             QStringLiteral("No images found in the selected presentation") + kNoText + kNoText);
+  }
+
+  // Empty OK and Cancel (both empty answers) each give the message, back to
+  // back; then the real word processor saves Notes.doc in the folder.
+  void promptRepeatsUntilANameIsGiven() {
+    w->WordApp.setFactory(office::doc::createApplication);
+    openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello\r")),
+                       shape(PowerPoint::msoTextBox, QStringLiteral("World"))}});
+    answer({QString(), QString(), QStringLiteral("Notes")});
+    w->replaceLog(QStringLiteral("Processing ..........\r\n"));
+    const QString logBefore = w->logText();
+    w->Txt_Save();
+
+    QCOMPARE(w->logText(), logBefore + kInvalid + kInvalid);
+    QCOMPARE(asked->size(), size_t(3));
+    QVERIFY(w->WordApp.isEmpty());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"Notes.doc"});
+
+    const QString catdoc = QStandardPaths::findExecutable(QStringLiteral("catdoc"));
+    if (catdoc.isEmpty()) QSKIP("catdoc is not installed");
+    QProcess reader;
+    reader.start(catdoc, {QStringLiteral("-d"), QStringLiteral("utf-8"), QStringLiteral("-w"),
+                          folder + QStringLiteral("Notes.doc")});
+    QVERIFY(reader.waitForFinished());
+    QCOMPARE(QString::fromUtf8(reader.readAllStandardOutput()), QStringLiteral("Hello\nWorld\n"));
+  }
+
+  // Names that would leave the folder or replace a file are refused like an
+  // empty answer.
+  void refusedNamesAskAgain() {
+    writeFile(QStringLiteral("Taken.doc"), "keep");
+    openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello"))}});
+    const QStringList refused{QStringLiteral("../x"), QStringLiteral("a/b"),
+                              QStringLiteral("a\\b"), QStringLiteral("."),
+                              QStringLiteral(".."),   QStringLiteral("x") + QChar(0),
+                              QStringLiteral("Taken")};
+    answer(refused + QStringList{QStringLiteral("Fine")});
+    w->replaceLog(QString());
+    w->Txt_Save();
+
+    QCOMPARE(w->logText(), kInvalid.repeated(refused.size()));
+    QCOMPARE(word->calls.filter(QStringLiteral("SaveAs")),
+             QStringList{QStringLiteral("SaveAs ") + folder + QStringLiteral("Fine.doc")});
+    QFile taken(folder + QStringLiteral("Taken.doc"));
+    QVERIFY(taken.open(QIODevice::ReadOnly));
+    QCOMPARE(taken.readAll(), QByteArray("keep"));
+  }
+
+  // The command line's fixed answer: a refused name ends the harvest with an
+  // error naming it instead of asking again.
+  void fixedAnswerEndsWithAnErrorWhenRefused() {
+    writeFile(QStringLiteral("Taken.doc"), "keep");
+    openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello"))}});
+    platform::setInputBox(std::make_unique<platform::FixedAnswerInputBox>(QStringLiteral("Taken")));
+    w->replaceLog(QString());
+    try {
+      w->Txt_Save();
+      QFAIL("the harvest did not fail");
+    } catch (const morvane::Error &e) {
+      QCOMPARE(e.description(), QStringLiteral("the name \"Taken\" was refused"));
+    }
+    QCOMPARE(w->logText(), kInvalid);
+    QVERIFY(word->calls.filter(QStringLiteral("SaveAs")).isEmpty());
+  }
+
+  // Each harvest starts its own word processor and holds one presentation's
+  // text.
+  void secondHarvestStartsANewWordProcessor() {
+    openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("First"))}});
+    answer({QStringLiteral("One")});
+    w->Txt_Save();
+    openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Second"))}});
+    answer({QStringLiteral("Two")});
+    w->Txt_Save();
+
+    QCOMPARE(word->applicationsCreated, 2);
+    QCOMPARE(word->calls, harvestCalls(QStringLiteral("First"), QStringLiteral("One.doc")) +
+                              harvestCalls(QStringLiteral("Second"), QStringLiteral("Two.doc")));
+  }
+
+  // A failing SaveAs ends the harvest with its error; the word processor and
+  // its document stay held, and the next harvest uses that word processor.
+  void failingSaveKeepsTheWordProcessor() {
+    word->failSaveAs = true;
+    openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello"))}});
+    answer({QStringLiteral("Notes")});
+    QVERIFY_THROWS_EXCEPTION(morvane::Error, w->Txt_Save());
+    QVERIFY(!w->WordApp.isEmpty());
+    QVERIFY(w->WordDoc);
+    QCOMPARE(word->calls.last(), QStringLiteral("SaveAs ") + folder + QStringLiteral("Notes.doc"));
+
+    word->failSaveAs = false;
+    answer({QStringLiteral("Notes")});
+    w->Txt_Save();
+    QCOMPARE(word->applicationsCreated, 1);
+    QVERIFY(w->WordApp.isEmpty());
+    QVERIFY(!w->WordDoc);
+
+    // A shape that refuses its text frame ends the harvest before any word
+    // processor starts.
+    openPresentation({{textless(PowerPoint::msoTable)}});
+    QVERIFY_THROWS_EXCEPTION(morvane::Error, w->Txt_Save());
+    QCOMPARE(word->applicationsCreated, 1);
+  }
+};
+
+QTEST_MAIN(TestTxtSave)
+#include "test_txt_save.moc"
