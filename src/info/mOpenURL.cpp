@@ -69,8 +69,12 @@ QString FindBrowserPath(std::int32_t &code) {
   return CutAtNull(answer.executable);
 }
 
+// The folder named by TMPDIR, or /tmp, as given: not resolved, and not
+// replaced when it is missing (the probe then cannot be made).
 QString GetTempFolder() {
-  QString folder = QDir::tempPath();
+  QString folder = QDir::cleanPath(qEnvironmentVariable("TMPDIR"));
+  if (folder.isEmpty()) folder = QStringLiteral("/tmp");
+  folder = QDir(folder).absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
   return CutAtNull(folder);
 }
