@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "common/version.h"
+#include "info/fonts.h"
 #include "info/mOpenURL.h"
 #include "info/pictures.h"
 #include "platform/shell.h"
@@ -27,10 +28,7 @@ QRect twips(int left, int top, int width, int height) {
 }
 
 QFont tahoma(qreal points, bool bold) {
-  QFont font(QStringLiteral("Tahoma"));
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
+  return info::windowsFont(QStringLiteral("Tahoma"), points, bold);
 }
 
 void setTextColour(QWidget *widget, const QColor &colour) {
@@ -155,10 +153,8 @@ void frmAbout::buildControls() {
   lbAppVersion[0]->setVisible(false);
 
   buildLinks();
-  Label3 = addLabel(QStringLiteral("Chat: #morvane on the project's forum"), this,
-                    twips(1320, 1560, 1695, 255));
-  Label4 = addLabel(QStringLiteral("Phone: +1 555 0100 (support line)"), this,
-                    twips(1320, 1800, 2895, 255));
+  Label3 = addLabel(QStringLiteral("Chat: #morvane"), this, twips(1320, 1560, 1695, 255));
+  Label4 = addLabel(QStringLiteral("Phone: +1 555 0100"), this, twips(1320, 1800, 2895, 255));
   buildCredits();
 
   cmdExit = new QPushButton(QStringLiteral("&Ok"), this);
@@ -203,7 +199,7 @@ void frmAbout::buildCredits() {
                             twips(120, 120, 3285, 195).translated(inside));
   lbAInfo = addLabel(QStringLiteral("Built with Qt 6 and libgsf"), Picture1,
                      twips(120, 360, 2640, 195).translated(inside));
-  Label10 = addLabel(QStringLiteral("Made on Debian"), Picture1,
+  Label10 = addLabel(QStringLiteral("Made on Earth"), Picture1,
                      twips(120, 600, 1260, 195).translated(inside));
 }
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "info/fonts.h"
 #include "info/pictures.h"
 
 namespace {
@@ -16,13 +17,6 @@ constexpr int kTwipsPerPixel = 15;
 QRect twips(int left, int top, int width, int height) {
   return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
           height / kTwipsPerPixel};
-}
-
-QFont fontOf(const QString &family, qreal points, bool bold) {
-  QFont font(family);
-  font.setPointSizeF(points);
-  font.setBold(bold);
-  return font;
 }
 
 void setTextColour(QWidget *widget, const QColor &colour) {
@@ -93,6 +87,7 @@ frmhelp::frmhelp() : QWidget(nullptr) {
   setWindowTitle(QStringLiteral("Quick Help"));
   setWindowIcon(info::helpIcon());
   setFixedSize(5565 / kTwipsPerPixel, 6495 / kTwipsPerPixel);
+  setFont(info::windowsFont(QStringLiteral("MS Sans Serif"), 8.25, false));
   buildControls();
 }
 
@@ -108,7 +103,7 @@ void frmhelp::buildControls() {
 
   Label14 = new QLabel(QStringLiteral("Version 1.0.0"), Frame1);
   Label14->setGeometry(twips(3720, 600, 1455, 255));
-  Label14->setFont(fontOf(QStringLiteral("MS Sans Serif"), 8.25, true));
+  Label14->setFont(info::windowsFont(QStringLiteral("MS Sans Serif"), 8.25, true));
 
   Label16 = new QLabel(QStringLiteral("4th July 2005"), Frame1);
   Label16->setGeometry(twips(3720, 840, 1575, 255));
@@ -134,12 +129,12 @@ void frmhelp::buildControls() {
 void frmhelp::buildTitle() {
   lblTitleInitial = new QLabel(QStringLiteral("M"), Frame1);
   lblTitleInitial->setGeometry(twips(720, 120, 300, 555));
-  lblTitleInitial->setFont(fontOf(QStringLiteral("Times New Roman"), 26.25, false));
+  lblTitleInitial->setFont(info::windowsFont(QStringLiteral("Times New Roman"), 26.25, false));
   setTextColour(lblTitleInitial, QColor(0, 0, 255));
 
   lblTitleRest = new QLabel(QStringLiteral("orvane"), Frame1);
   lblTitleRest->setGeometry(twips(1050, 360, 1125, 315));
-  lblTitleRest->setFont(fontOf(QStringLiteral("Times New Roman"), 14.25, false));
+  lblTitleRest->setFont(info::windowsFont(QStringLiteral("Times New Roman"), 14.25, false));
   setTextColour(lblTitleRest, QColor(255, 0, 0));
 }
 
