@@ -233,6 +233,13 @@ void frmAbout::lblMyweb_Click() { mOpenURL::OpenURL(kWebAddressOpened); }
 
 void frmAbout::cmdExit_Click() { close(); }
 
+// Unloading: the blink stops at once, so no tick can move BlinkIndex while
+// the closed window waits to be deleted.
+void frmAbout::closeEvent(QCloseEvent *event) {
+  Timer1->stop();
+  QWidget::closeEvent(event);
+}
+
 void frmAbout::mouseMoveEvent(QMouseEvent *event) {
   event->accept();
   Form_MouseMove();

@@ -85,6 +85,7 @@ class frmAbout : public QWidget {
   QTimer *Timer1 = nullptr;
 
  protected:
+  void closeEvent(QCloseEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
   void paintEvent(QPaintEvent *event) override;
 

@@ -218,6 +218,7 @@ void TestInfoWindows::blinkContinuesAfterReopen() {
   const QString version = about->lbAppVersion[0]->text();
   QCOMPARE(about->lbAppVersionorg->text(), version);
   about->cmdExit_Click();
+  QVERIFY(!about->Timer1->isActive());
   QTRY_VERIFY(about.isNull());
   QCOMPARE(frmAbout::BlinkIndex, std::int16_t(1));
 
