@@ -12,29 +12,22 @@
 
 #include "common/version.h"
 #include "info/fonts.h"
+#include "info/layout.h"
 #include "info/mOpenURL.h"
 #include "info/pictures.h"
 #include "platform/shell.h"
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
+using info::kTwipsPerPixel;
+using info::setTextColour;
+using info::twips;
+
 const QColor kNavy(0, 0, 128);
 const QColor kGrey(128, 128, 128);
 
-QRect twips(int left, int top, int width, int height) {
-  return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-          height / kTwipsPerPixel};
-}
-
 QFont tahoma(qreal points, bool bold) {
   return info::windowsFont(QStringLiteral("Tahoma"), points, bold);
-}
-
-void setTextColour(QWidget *widget, const QColor &colour) {
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  widget->setPalette(palette);
 }
 
 // A separator line: drawn on the window's surface, so it takes no mouse

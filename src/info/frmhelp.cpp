@@ -8,22 +8,14 @@
 #include <QScreen>
 
 #include "info/fonts.h"
+#include "info/layout.h"
 #include "info/pictures.h"
 
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
-
-QRect twips(int left, int top, int width, int height) {
-  return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-          height / kTwipsPerPixel};
-}
-
-void setTextColour(QWidget *widget, const QColor &colour) {
-  QPalette palette = widget->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  widget->setPalette(palette);
-}
+using info::kTwipsPerPixel;
+using info::setTextColour;
+using info::twips;
 
 QPointer<frmhelp> openHelp;
 
