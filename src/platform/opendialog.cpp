@@ -25,6 +25,16 @@ QStringList qtNameFilters(const QList<FilterPair> &filters) {
   return names;
 }
 
+// The 1-based number of the pair the dialog showed; with the details hidden,
+// Qt reports the bare description.
+int chosenFilter(const QList<FilterPair> &filters, const QString &selected, int fallback) {
+  for (qsizetype i = 0; i < filters.size(); ++i) {
+    if (selected == filters.at(i).description || selected == qtNameFilter(filters.at(i)))
+      return int(i) + 1;
+  }
+  return fallback;
+}
+
 // Qt's own (non-native) dialog: it behaves the same on every desktop, matches
 // the patterns without regard to case, hides the patterns that we append to
 // each description, and has no read-only check box.
@@ -45,8 +55,7 @@ std::optional<OpenDialogResult> showQtDialog(const OpenDialogRequest &request) {
   OpenDialogResult result;
   result.path = dialog.selectedFiles().constFirst();
   result.fileTitle = QFileInfo(result.path).fileName();
-  const qsizetype chosen = names.indexOf(dialog.selectedNameFilter());
-  result.filterIndex = chosen >= 0 ? int(chosen) + 1 : shown;
+  result.filterIndex = chosenFilter(request.filters, dialog.selectedNameFilter(), shown);
   return result;
 }
 
