@@ -17,9 +17,9 @@ constexpr std::int32_t OFN_READONLY = 0x1;
 constexpr std::int32_t OFN_HIDEREADONLY = 0x4;
 constexpr std::int32_t OFN_FILEMUSTEXIST = 0x1000;
 
-inline QWidget *DialogOwner = nullptr;  // nothing sets it: no owner window
-inline QString DialogFilter;            // "description|pattern|description|pattern..."
-inline QString DialogFileTitle;         // output: the bare file name
+inline QWidget *DialogOwner = nullptr;      // nothing sets it: no owner window
+inline QString DialogFilter;                // "description|pattern|description|pattern..."
+inline QString DialogFileTitle;             // output: the bare file name
 inline std::int32_t DialogFilterIndex = 0;  // in/out: 1-based filter pair; 0 shows the first
 inline QString DialogFileName;              // output: the chosen full path
 inline QString DialogInitialDir;            // nothing sets it: the default folder

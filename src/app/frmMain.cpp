@@ -78,8 +78,12 @@ frmMain::frmMain(QWidget *parent)
   mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
   mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
   connect(mnuOpenfiles, &QAction::triggered, this, [this] { mnuOpenfiles_Click(); });
-  connect(mnuHelp, &QAction::triggered, this, [this] { mnuHelp_Click(); });
-  connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+  // The information windows' handlers end in the same catch as the other
+  // commands, so a failure there is reported and the window stays usable.
+  connect(mnuHelp, &QAction::triggered, this,
+          [this] { runUserCommand([this] { mnuHelp_Click(); }); });
+  connect(mnuAbout, &QAction::triggered, this,
+          [this] { runUserCommand([this] { mnuAbout_Click(); }); });
 
   auto *client = new QWidget(this);
   client->setFixedSize(7680 / 15, 2955 / 15);
@@ -140,8 +144,9 @@ void frmMain::placeControls(QWidget *client) {
 }
 
 void frmMain::setTabOrderOfControls() {
-  const QList<QWidget *> order{txt,       pics,            cmdExit,     grph,        txtStatus,
-                               txtDialogResult, txtFilename, txtTempfile, txtPath, txtName};
+  const QList<QWidget *> order{
+      txt,         pics,        cmdExit, grph,   txtStatus, txtDialogResult,
+      txtFilename, txtTempfile, txtPath, txtName};
   for (QWidget *control : order) control->setFocusPolicy(Qt::StrongFocus);
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order.at(i - 1), order.at(i));
 }
@@ -265,8 +270,8 @@ void frmMain::openWorkingCopy() {
     presentations->Open(txtTempfile->text(), PowerPoint::msoFalse, PowerPoint::msoFalse,
                         PowerPoint::msoTrue);
   } catch (const morvane::Error &error) {
-    throw morvane::Error(QStringLiteral("Cannot open %1: %2")
-                             .arg(txtFilename->text(), error.description()));
+    throw morvane::Error(
+        QStringLiteral("Cannot open %1: %2").arg(txtFilename->text(), error.description()));
   }
 }
 

@@ -134,14 +134,14 @@ bool clearTheWay(int sourceFd, const QString &copyPath) {
     inTheWay(copyPath, QStringLiteral("a different file"));
   // A leftover copy of this very source from an earlier job: replace it.
   if (::unlink(local(copyPath).constData()) != 0)
-    throw morvane::Error(QStringLiteral("Cannot replace the old working copy %1: %2")
-                             .arg(copyPath, reason(errno)));
+    throw morvane::Error(
+        QStringLiteral("Cannot replace the old working copy %1: %2").arg(copyPath, reason(errno)));
   return false;
 }
 
 Fd createCopy(const QString &copyPath) {
-  Fd fd(::open(local(copyPath).constData(),
-               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  Fd fd(::open(local(copyPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+               0644));
   if (fd.isOpen()) return fd;
   const int error = errno;
   if (isPermissionError(error))
@@ -160,10 +160,11 @@ void copyBytes(int from, int to, const QString &source, const QString &copyPath)
   for (;;) {
     const ssize_t n = readSome(from, buffer.data(), buffer.size());
     if (n == 0) return;
-    if (n < 0) throw morvane::Error(QStringLiteral("Cannot read %1: %2").arg(source, reason(errno)));
+    if (n < 0)
+      throw morvane::Error(QStringLiteral("Cannot read %1: %2").arg(source, reason(errno)));
     if (!writeAll(to, buffer.data(), std::size_t(n)))
-      throw morvane::Error(QStringLiteral("Cannot write the working copy %1: %2")
-                               .arg(copyPath, reason(errno)));
+      throw morvane::Error(
+          QStringLiteral("Cannot write the working copy %1: %2").arg(copyPath, reason(errno)));
   }
 }
 
@@ -184,8 +185,8 @@ Made make(const QString &source, const QString &copyPath) {
 
 void remove(const QString &copyPath) {
   if (::unlink(local(copyPath).constData()) != 0 && errno != ENOENT)
-    throw morvane::Error(QStringLiteral("Cannot delete the working copy %1: %2")
-                             .arg(copyPath, reason(errno)));
+    throw morvane::Error(
+        QStringLiteral("Cannot delete the working copy %1: %2").arg(copyPath, reason(errno)));
 }
 
 }  // namespace workingcopy

@@ -12,8 +12,8 @@
 namespace workingcopy {
 
 enum class Made {
-  NewCopy,   // a new file that the job deletes when it is done
-  InPlace,   // the source itself: the job must neither overwrite nor delete it
+  NewCopy,  // a new file that the job deletes when it is done
+  InPlace,  // the source itself: the job must neither overwrite nor delete it
 };
 
 // Checks that source is a readable file, then provides the working copy at

@@ -98,7 +98,8 @@ Request parseArguments(const QStringList &args, Options &options) {
     throw UsageError{QStringLiteral("--pictures and --no-pictures exclude each other")};
   options.pictures = !noPicturesGiven;
   if (!options.pictures && !options.graph && !options.textName)
-    throw UsageError{QStringLiteral("nothing to extract: give --graph or --text with --no-pictures")};
+    throw UsageError{
+        QStringLiteral("nothing to extract: give --graph or --text with --no-pictures")};
   if (options.files.isEmpty()) throw UsageError{QStringLiteral("no FILE given")};
   return Request::Run;
 }
@@ -116,7 +117,8 @@ class ProgressBar {
     if (!shown_) return;
     constexpr qsizetype kWidth = 30;
     const qsizetype filled = done * kWidth / total_;
-    const QString bar = QString(filled, QLatin1Char('#')) + QString(kWidth - filled, QLatin1Char('.'));
+    const QString bar =
+        QString(filled, QLatin1Char('#')) + QString(kWidth - filled, QLatin1Char('.'));
     const QString line = QStringLiteral("\r\033[K[%1] %2/%3 %4")
                              .arg(bar)
                              .arg(done)

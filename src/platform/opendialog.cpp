@@ -46,9 +46,8 @@ std::optional<OpenDialogResult> showQtDialog(const OpenDialogRequest &request) {
   dialog.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   const QStringList names = qtNameFilters(request.filters);
   dialog.setNameFilters(names);
-  const int shown = request.filterIndex >= 1 && request.filterIndex <= names.size()
-                        ? request.filterIndex
-                        : 1;
+  const int shown =
+      request.filterIndex >= 1 && request.filterIndex <= names.size() ? request.filterIndex : 1;
   if (!names.isEmpty()) dialog.selectNameFilter(names.at(shown - 1));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
 

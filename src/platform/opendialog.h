@@ -28,8 +28,8 @@ struct OpenDialogRequest {
 };
 
 struct OpenDialogResult {
-  QString path;       // full path of the chosen file
-  QString fileTitle;  // the bare file name
+  QString path;         // full path of the chosen file
+  QString fileTitle;    // the bare file name
   int filterIndex = 1;  // 1-based pair that was showing on confirmation
 };
 

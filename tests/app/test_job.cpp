@@ -62,7 +62,9 @@ class OneSlide : public PowerPoint::Slides, public PowerPoint::Presentation {
   std::shared_ptr<PowerPoint::Slide> Item(std::int32_t) override {
     return std::make_shared<PictureList>(state_);
   }
-  std::shared_ptr<PowerPoint::Slides> Slides() override { return std::make_shared<OneSlide>(state_); }
+  std::shared_ptr<PowerPoint::Slides> Slides() override {
+    return std::make_shared<OneSlide>(state_);
+  }
 
  private:
   ManyPictures &state_;
@@ -107,22 +109,24 @@ class TestJob : public QObject {
  private slots:
   void picturesJobCallsInOrderAndReports() {
     jobtest::Job job;
-    job.slides = {{jobtest::shape(PowerPoint::msoPicture), jobtest::shape(PowerPoint::msoPicture), jobtest::shape(PowerPoint::msoTextBox)},
-                  {jobtest::shape(PowerPoint::msoGroup), jobtest::shape(PowerPoint::msoLinkedPicture)},
-                  {jobtest::shape(PowerPoint::msoChart), jobtest::shape(PowerPoint::msoPicture)}};
+    job.slides = {
+        {jobtest::shape(PowerPoint::msoPicture), jobtest::shape(PowerPoint::msoPicture),
+         jobtest::shape(PowerPoint::msoTextBox)},
+        {jobtest::shape(PowerPoint::msoGroup), jobtest::shape(PowerPoint::msoLinkedPicture)},
+        {jobtest::shape(PowerPoint::msoChart), jobtest::shape(PowerPoint::msoPicture)}};
     frmMain w;
     job.useFake(w);
     const QString source = job.makeSource();
     QVERIFY(job.run(w, source));
 
     const QString copy = job.path(QStringLiteral("popo.ppt"));
-    QCOMPARE(job.calls->calls,
-             QStringList({"create", "Visible -1", "WindowState 2",
-                          QStringLiteral("Open %1 0 0 -1").arg(copy),
-                          QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0001.Jpg")),
-                          QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0002.Jpg")),
-                          QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0003.Jpg")),
-                          "Quit"}));
+    QCOMPARE(
+        job.calls->calls,
+        QStringList({"create", "Visible -1", "WindowState 2",
+                     QStringLiteral("Open %1 0 0 -1").arg(copy),
+                     QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0001.Jpg")),
+                     QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0002.Jpg")),
+                     QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0003.Jpg")), "Quit"}));
     QCOMPARE(w.logText(), opening(source) + QStringLiteral("3 image files are save in folder : ") +
                               job.folder() + kCrLf + QStringLiteral("Completed !!\r\n"));
     QCOMPARE(w.txtPath->text(), job.folder());
@@ -139,7 +143,8 @@ class TestJob : public QObject {
     job.calls->calls.clear();
     QVERIFY(job.run(w, source));
     QCOMPARE(job.created, 2);
-    QCOMPARE(exportsOf(job).first(), QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0001.Jpg")));
+    QCOMPARE(exportsOf(job).first(),
+             QStringLiteral("Export %1 1 0 0 1").arg(job.path("Img0001.Jpg")));
   }
 
   void noPicturesLeavesTheLineOpen() {
@@ -268,10 +273,13 @@ class TestJob : public QObject {
   void sourceThatCannotBeRead_data() {
     QTest::addColumn<QString>("problem");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("missing") << "missing" << "Error: File not found: %1\r\n";
-    QTest::newRow("folder") << "folder" << "Error: %1 is a folder, not a presentation file\r\n";
+    QTest::newRow("missing") << "missing"
+                             << "Error: File not found: %1\r\n";
+    QTest::newRow("folder") << "folder"
+                            << "Error: %1 is a folder, not a presentation file\r\n";
     QTest::newRow("unreadable")
-        << "unreadable" << "Error: Cannot read %1: permission denied (the file is not readable)\r\n";
+        << "unreadable"
+        << "Error: Cannot read %1: permission denied (the file is not readable)\r\n";
   }
 
   void sourceThatCannotBeRead() {
@@ -285,15 +293,16 @@ class TestJob : public QObject {
     if (problem == QStringLiteral("folder")) QVERIFY(QDir().mkdir(source));
     if (problem == QStringLiteral("unreadable")) {
       job.makeSource(QStringLiteral("Talk.ppt"));
-      QVERIFY(QFile::setPermissions(job.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                        QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                                        QFileDevice::ExeOther));
+      QVERIFY(QFile::setPermissions(
+          job.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                              QFileDevice::ReadOther | QFileDevice::ExeOther));
       QVERIFY(QFile::setPermissions(source, {}));
     }
     bool completed = true;
     if (problem == QStringLiteral("unreadable")) {
       jobtest::AsOrdinaryUser user;
-      if (jobtest::canOpenForReading(source)) QSKIP("file permissions are not enforced for this user");
+      if (jobtest::canOpenForReading(source))
+        QSKIP("file permissions are not enforced for this user");
       completed = job.run(w, source);
     } else {
       completed = job.run(w, source);
@@ -310,14 +319,15 @@ class TestJob : public QObject {
     job.useFake(w);
     const QString source = job.makeSource();
     QVERIFY(QFile::setPermissions(job.dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                                                      QFileDevice::ReadOther | QFileDevice::ExeOther));
+                                                      QFileDevice::ReadOther |
+                                                      QFileDevice::ExeOther));
     bool completed = true;
     {
       jobtest::AsOrdinaryUser user;
       completed = job.run(w, source);
     }
-    QFile::setPermissions(job.dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
+    QFile::setPermissions(job.dir.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (completed) QSKIP("folder permissions are not enforced for this user");
     QCOMPARE(w.logText(), QStringLiteral("Error: Cannot make the working copy %1: the folder %2 is "
                                          "read-only (Morvane needs to write there)\r\n")
@@ -343,10 +353,14 @@ class TestJob : public QObject {
   void somethingElseNamedLikeTheWorkingCopy_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("what");
-    QTest::newRow("different file") << "file" << "a different file";
-    QTest::newRow("link to a victim") << "link" << "a symbolic link";
-    QTest::newRow("dangling link") << "dangling" << "a symbolic link";
-    QTest::newRow("folder") << "folder" << "a folder";
+    QTest::newRow("different file") << "file"
+                                    << "a different file";
+    QTest::newRow("link to a victim") << "link"
+                                      << "a symbolic link";
+    QTest::newRow("dangling link") << "dangling"
+                                   << "a symbolic link";
+    QTest::newRow("folder") << "folder"
+                            << "a folder";
   }
 
   void somethingElseNamedLikeTheWorkingCopy() {
@@ -372,7 +386,8 @@ class TestJob : public QObject {
     QCOMPARE(job.created, 0);
     QCOMPARE(jobtest::readAll(victim), QByteArrayLiteral("precious"));
     QVERIFY(!QFileInfo::exists(job.path("nowhere")));
-    if (kind == QStringLiteral("file")) QCOMPARE(jobtest::readAll(copy), QByteArrayLiteral("user's own"));
+    if (kind == QStringLiteral("file"))
+      QCOMPARE(jobtest::readAll(copy), QByteArrayLiteral("user's own"));
     if (kind != QStringLiteral("file") && kind != QStringLiteral("folder"))
       QVERIFY(QFileInfo(copy).isSymLink());
   }

@@ -98,10 +98,10 @@ class TestMainWindow : public QObject {
     QCOMPARE(w.txtStatus->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
     QCOMPARE(w.txtStatus->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
-    const QList<QWidget *> unseen{w.txt,         w.pics,        w.grph,    w.txtName,
-                                  w.txtPath,     w.txtTempfile, w.txtFilename,
-                                  w.txtDialogResult};
-    for (QWidget *control : unseen) QVERIFY2(control->y() >= 197, qPrintable(control->objectName()));
+    const QList<QWidget *> unseen{w.txt,     w.pics,        w.grph,        w.txtName,
+                                  w.txtPath, w.txtTempfile, w.txtFilename, w.txtDialogResult};
+    for (QWidget *control : unseen)
+      QVERIFY2(control->y() >= 197, qPrintable(control->objectName()));
     QCOMPARE(w.pics->geometry(), QRect(160, 272, 121, 25));
     QCOMPARE(w.txtDialogResult->geometry(), QRect(0, 384, 305, 19));
     QVERIFY(w.pics->isChecked());
@@ -119,9 +119,8 @@ class TestMainWindow : public QObject {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited, QStringList({"txt", "pics", "cmdExit", "grph", "txtStatus",
-                                   "txtDialogResult", "txtFilename", "txtTempfile", "txtPath",
-                                   "txtName", "txt"}));
+    QCOMPARE(visited, QStringList({"txt", "pics", "cmdExit", "grph", "txtStatus", "txtDialogResult",
+                                   "txtFilename", "txtTempfile", "txtPath", "txtName", "txt"}));
   }
 
   // Space on the unseen Graph box ticks it; Space on Pictures unticks it; the
@@ -145,7 +144,8 @@ class TestMainWindow : public QObject {
 
     QVERIFY(job.run(w, job.makeSource()));
     const QStringList exports = job.calls->calls.filter(QStringLiteral("Export"));
-    QCOMPARE(exports, QStringList({QStringLiteral("Export %1 3 0 0 1").arg(job.path("Graph0001.Bmp"))}));
+    QCOMPARE(exports,
+             QStringList({QStringLiteral("Export %1 3 0 0 1").arg(job.path("Graph0001.Bmp"))}));
   }
 
   void logPiecesAreKeptByteForByte() {
@@ -154,7 +154,8 @@ class TestMainWindow : public QObject {
     w.appendLog(QStringLiteral("No images found"));
     w.appendLog(QStringLiteral(" runs on\r\n"));
     w.appendLog(QStringLiteral("lone\nfeed and lone\rreturn"));
-    QCOMPARE(w.logText(), QStringLiteral("Trying\r\nNo images found runs on\r\nlone\nfeed and lone\rreturn"));
+    QCOMPARE(w.logText(),
+             QStringLiteral("Trying\r\nNo images found runs on\r\nlone\nfeed and lone\rreturn"));
     QCOMPARE(w.txtStatus->toPlainText(),
              QStringLiteral("Trying\nNo images found runs on\nlone\nfeed and lone\nreturn"));
     w.replaceLog(QStringLiteral("No Graphs in the Selected Presentation"));
@@ -319,7 +320,8 @@ class TestMainWindow : public QObject {
       auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
       if (dialog == nullptr) return;
       auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
-      for (int i = 0; types != nullptr && i < types->count(); ++i) shownFilters << types->itemText(i);
+      for (int i = 0; types != nullptr && i < types->count(); ++i)
+        shownFilters << types->itemText(i);
       selected = dialog->selectedNameFilter();
       anyFile = dialog->fileMode() == QFileDialog::AnyFile;
       dialog->selectFile(typed);
@@ -327,9 +329,10 @@ class TestMainWindow : public QObject {
     });
     platform::OpenDialogRequest request;
     request.initialDir = dir.path();
-    request.filters = {{QStringLiteral("Power Point Presentations (*.pps)"), QStringLiteral("*.pps")},
-                       {QStringLiteral("Power Point Template (*.ppt)"), QStringLiteral("*.ppt")},
-                       {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
+    request.filters = {
+        {QStringLiteral("Power Point Presentations (*.pps)"), QStringLiteral("*.pps")},
+        {QStringLiteral("Power Point Template (*.ppt)"), QStringLiteral("*.ppt")},
+        {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
     request.filterIndex = 2;
     const auto result = platform::showOpenDialog(request);
     QCOMPARE(shownFilters, QStringList({"Power Point Presentations (*.pps)",
