@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 
 #include "app/ModCmnDlg.h"
 #include "app/frmMain.h"
@@ -40,8 +41,8 @@ void drop(frmMain &w, QMimeData *data) {
   QCOMPARE(event.dropAction(), Qt::CopyAction);
 }
 
-QMimeData *fileList(const QStringList &paths) {
-  auto *data = new QMimeData;
+std::unique_ptr<QMimeData> fileList(const QStringList &paths) {
+  auto data = std::make_unique<QMimeData>();
   QList<QUrl> urls;
   for (const auto &p : paths) urls << QUrl::fromLocalFile(p);
   data->setUrls(urls);
@@ -218,7 +219,7 @@ class TestMainWindow : public QObject {
   void dropOfAPresentationStartsTheJob() {
     frmMain w;
     w.replaceLog(QStringLiteral("earlier\r\n"));
-    drop(w, fileList({QStringLiteral("/x/Talk.PpT"), QStringLiteral("/y/Other.ppt")}));
+    drop(w, fileList({QStringLiteral("/x/Talk.PpT"), QStringLiteral("/y/Other.ppt")}).get());
     QCOMPARE(w.txtDialogResult->text(), QStringLiteral("/x/Talk.PpT"));
     QCOMPARE(w.txtFilename->text(), QStringLiteral("/x/Talk.PpT"));
     QCOMPARE(w.SourcePath, QStringLiteral("/x/Talk.PpT"));
@@ -243,10 +244,9 @@ class TestMainWindow : public QObject {
     w.acceptSource(QStringLiteral("/kept/Earlier.ppt"));
     w.replaceLog(QStringLiteral("log\r\n"));
     ModCmnDlg::DialogFileName = QStringLiteral("stale");
-    QMimeData *data = asText ? new QMimeData : fileList({path});
+    auto data = asText ? std::make_unique<QMimeData>() : fileList({path});
     if (asText) data->setText(path);
-    drop(w, data);
-    delete data;
+    drop(w, data.get());
     QCOMPARE(w.txtDialogResult->text(), QString());
     QCOMPARE(ModCmnDlg::DialogFileName, QString());
     QCOMPARE(w.txtFilename->text(), QStringLiteral("/kept/Earlier.ppt"));
