@@ -71,6 +71,9 @@ frmMain::frmMain(QWidget *parent)
   icon.addFile(QStringLiteral(":/icons/morvane.svg"));
   setWindowIcon(icon);
 
+  // The menu bar stays in the window (no desktop-wide menu), so the window's
+  // size is the menu bar plus the client area everywhere.
+  menuBar()->setNativeMenuBar(false);
   mnuOpenfiles = menuBar()->addAction(QStringLiteral("Open File"));
   mnuHelp = menuBar()->addAction(QStringLiteral("Help"));
   mnuAbout = menuBar()->addAction(QStringLiteral("About"));
