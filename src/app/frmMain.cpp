@@ -2,55 +2,298 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QUrl>
+#include <new>
 
+#include "app/ModCmnDlg.h"
 #include "app/statusbox.h"
+#include "app/workingcopy.h"
 #include "common/error.h"
 #include "office/doc/wordapp.h"
 #include "office/ppt/application.h"
+
+// Paths: this system's folder separator is "/", so wherever a path is split
+// into folder and file name, the folder is everything up to and including the
+// last "/".
+
+namespace {
+
+const QString kLineBreak = QStringLiteral("\r\n");
+const QString kWorkingCopyName = QStringLiteral("popo.ppt");
+const QString kOpenFilter = QStringLiteral(
+    "Power Point Presentations (*.pps)|*.pps|Power Point Template (*.ppt)|*.ppt|"
+    "All Files (*.*)|*.*");
+constexpr std::int32_t kOpenFlags = ModCmnDlg::OFN_READONLY | ModCmnDlg::OFN_HIDEREADONLY;
+
+// Geometry in twips, shown at 15 twips per pixel.
+QRect twips(int left, int top, int width, int height) {
+  return {left / 15, top / 15, width / 15, height / 15};
+}
+
+// The folder of path with its trailing separator; empty without one.
+QString folderOf(const QString &path) { return path.left(path.lastIndexOf(QLatin1Char('/')) + 1); }
+
+// The first entry of a dropped file list; empty when the data holds none.
+QString firstDroppedFile(const QMimeData *data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  if (urls.isEmpty() || !urls.constFirst().isLocalFile()) return {};
+  return urls.constFirst().toLocalFile();
+}
+
+// A description fit for one log line.
+QString oneLine(QString text) {
+  text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  return text;
+}
+
+}  // namespace
 
 frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent),
       WordApp(office::doc::createApplication),
       PowerPointApp(office::ppt::createApplication) {
+  setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Morvane"));
-  auto *client = new QWidget(this);
-  setCentralWidget(client);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/icons/morvane-32.png"), QSize(32, 32));
+  icon.addFile(QStringLiteral(":/icons/morvane.svg"));
+  setWindowIcon(icon);
+
+  // The menu bar stays in the window (no desktop-wide menu), so the window's
+  // size is the menu bar plus the client area everywhere.
+  menuBar()->setNativeMenuBar(false);
   mnuOpenfiles = menuBar()->addAction(QStringLiteral("Open File"));
   mnuHelp = menuBar()->addAction(QStringLiteral("Help"));
   mnuAbout = menuBar()->addAction(QStringLiteral("About"));
-  Frame2 = new QGroupBox(QStringLiteral("Status"), client);
-  txtStatus = new StatusBox(Frame2);
-  cmdExit = new QPushButton(QStringLiteral("Exit"), client);
-  txt = new QCheckBox(QStringLiteral("Save Text As Document"), client);
-  pics = new QCheckBox(QStringLiteral("Pictures"), client);
-  pics->setChecked(true);
-  grph = new QCheckBox(QStringLiteral("Graph"), client);
-  txtName = new QLineEdit(client);
-  txtPath = new QLineEdit(client);
-  txtTempfile = new QLineEdit(client);
-  txtFilename = new QLineEdit(client);
-  txtDialogResult = new QLineEdit(client);
+  mnuOpenfiles->setObjectName(QStringLiteral("mnuOpenfiles"));
+  mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+  mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+  connect(mnuOpenfiles, &QAction::triggered, this, [this] { mnuOpenfiles_Click(); });
+  // The information windows' handlers end in the same catch as the other
+  // commands, so a failure there is reported and the window stays usable.
+  connect(mnuHelp, &QAction::triggered, this,
+          [this] { runUserCommand([this] { mnuHelp_Click(); }); });
+  connect(mnuAbout, &QAction::triggered, this,
+          [this] { runUserCommand([this] { mnuAbout_Click(); }); });
+
+  auto *client = new QWidget(this);
+  client->setFixedSize(7680 / 15, 2955 / 15);
+  setCentralWidget(client);
+  placeControls(client);
+  setTabOrderOfControls();
+  connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
+  connect(txtStatus, &StatusBox::filesDropped, this,
+          [this](const QMimeData *dropped) { txtStatus_OLEDragDrop(dropped); });
+
+  setFixedSize(client->width(), client->height() + menuBar()->sizeHint().height());
+  if (const QScreen *screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  txt->setFocus();
 }
 
 frmMain::~frmMain() = default;
 
-void frmMain::replaceLog(const QString &piece) { txtStatus->setPlainText(piece); }
+void frmMain::placeControls(QWidget *client) {
+  Frame2 = new QGroupBox(QStringLiteral("Status"), client);
+  Frame2->setGeometry(twips(240, 120, 7095, 1695));
+  txtStatus = new StatusBox(Frame2);
+  txtStatus->setGeometry(twips(120, 240, 6855, 1335));
+  cmdExit = new QPushButton(QStringLiteral("Exit"), client);
+  cmdExit->setGeometry(twips(2400, 2280, 2535, 375));
+  cmdExit->setAutoDefault(false);
 
-void frmMain::appendLog(const QString &piece) { txtStatus->setPlainText(logText() + piece); }
+  // Below the visible client area: never seen, but in the tab order.
+  txt = new QCheckBox(QStringLiteral("Save Text As Document"), client);
+  txt->setGeometry(twips(0, 4080, 2175, 375));
+  pics = new QCheckBox(QStringLiteral("Pictures"), client);
+  pics->setGeometry(twips(2400, 4080, 1815, 375));
+  pics->setChecked(true);
+  grph = new QCheckBox(QStringLiteral("Graph"), client);
+  grph->setGeometry(twips(4560, 4080, 2175, 375));
+  txtName = new QLineEdit(client);
+  txtName->setGeometry(twips(3120, 4560, 2895, 375));
+  txtPath = new QLineEdit(client);
+  txtPath->setGeometry(twips(0, 4560, 2775, 375));
+  txtTempfile = new QLineEdit(client);
+  txtTempfile->setGeometry(twips(0, 5010, 6015, 285));
+  txtFilename = new QLineEdit(client);
+  txtFilename->setGeometry(twips(0, 5400, 4455, 285));
+  txtDialogResult = new QLineEdit(client);
+  txtDialogResult->setGeometry(twips(0, 5760, 4575, 285));
 
-QString frmMain::logText() const { return txtStatus->toPlainText(); }
+  Frame2->setObjectName(QStringLiteral("Frame2"));
+  txtStatus->setObjectName(QStringLiteral("txtStatus"));
+  cmdExit->setObjectName(QStringLiteral("cmdExit"));
+  txt->setObjectName(QStringLiteral("txt"));
+  pics->setObjectName(QStringLiteral("pics"));
+  grph->setObjectName(QStringLiteral("grph"));
+  txtName->setObjectName(QStringLiteral("txtName"));
+  txtPath->setObjectName(QStringLiteral("txtPath"));
+  txtTempfile->setObjectName(QStringLiteral("txtTempfile"));
+  txtFilename->setObjectName(QStringLiteral("txtFilename"));
+  txtDialogResult->setObjectName(QStringLiteral("txtDialogResult"));
+}
+
+void frmMain::setTabOrderOfControls() {
+  const QList<QWidget *> order{
+      txt,         pics,        cmdExit, grph,   txtStatus, txtDialogResult,
+      txtFilename, txtTempfile, txtPath, txtName};
+  for (QWidget *control : order) control->setFocusPolicy(Qt::StrongFocus);
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void frmMain::replaceLog(const QString &piece) { txtStatus->replaceLog(piece); }
+
+void frmMain::appendLog(const QString &piece) { txtStatus->appendLog(piece); }
+
+QString frmMain::logText() const { return txtStatus->logText(); }
 
 void frmMain::raiseRunningCount() {
-  if (RunningCount == INT16_MAX) throw morvane::Error(QStringLiteral("Overflow"));
+  if (RunningCount == INT16_MAX)
+    throw morvane::Error(
+        QStringLiteral("Overflow: more than 32767 files in one export of %1").arg(SourcePath));
   ++RunningCount;
 }
 
+bool frmMain::runUserCommand(const std::function<void()> &command) {
+  try {
+    command();
+    return true;
+  } catch (const morvane::Error &error) {
+    appendLog(QStringLiteral("Error: ") + oneLine(error.description()) + kLineBreak);
+  } catch (const std::bad_alloc &) {
+    appendLog(QStringLiteral("Error: Out of memory") + kLineBreak);
+  } catch (const std::exception &error) {
+    appendLog(QStringLiteral("Error: ") + oneLine(QString::fromLocal8Bit(error.what())) +
+              kLineBreak);
+  }
+  return false;
+}
+
+void frmMain::acceptSource(const QString &path) {
+  txtDialogResult->setText(path);
+  txtFilename->setText(txtDialogResult->text());
+  SourcePath = txtFilename->text();
+  OutputFolder = folderOf(SourcePath);
+}
+
 void frmMain::cmdExit_Click() { close(); }
+
 void frmMain::mnuOpenfiles_Click() { OpenSourceFile(); }
-void frmMain::txtStatus_OLEDragDrop(const QMimeData *) {}
-void frmMain::OpenSourceFile() {}
-void frmMain::ProcessSource() {}
-void frmMain::SplitPath(const QString &) {}
+
+void frmMain::OpenSourceFile() {
+  runUserCommand([this] {
+    ModCmnDlg::DialogFileName.clear();
+    ModCmnDlg::DialogFilter = kOpenFilter;
+    ModCmnDlg::DialogFlags = kOpenFlags;
+    ModCmnDlg::ShowOpenDialog();
+    if (ModCmnDlg::DialogFileName.isEmpty()) return;
+    acceptSource(ModCmnDlg::DialogFileName);
+    ProcessSource();
+  });
+}
+
+void frmMain::txtStatus_OLEDragDrop(const QMimeData *Data) {
+  runUserCommand([this, Data] {
+    ModCmnDlg::DialogFileName.clear();
+    const QString dropped = firstDroppedFile(Data);
+    const QString extension = dropped.right(4).toUpper();
+    if (dropped.isEmpty() ||
+        (extension != QStringLiteral(".PPT") && extension != QStringLiteral(".PPS"))) {
+      txtDialogResult->clear();
+      ModCmnDlg::DialogFileName.clear();
+      return;
+    }
+    acceptSource(dropped);
+    ProcessSource();
+  });
+}
+
+void frmMain::SplitPath(const QString &path) {
+  const qsizetype p = path.lastIndexOf(QLatin1Char('/')) + 1;
+  if (p == 0) return;
+  txtPath->setText(path.left(p));
+  txtName->setText(path.mid(p));
+}
+
+// The job. A failure anywhere lets go of the presentation application and
+// deletes the working copy made here, then passes on to the user command;
+// output files already written stay.
+void frmMain::ProcessSource() {
+  SplitPath(txtFilename->text());
+  const QString copyPath = txtPath->text() + kWorkingCopyName;
+  const bool ownCopy =
+      workingcopy::make(txtFilename->text(), copyPath) == workingcopy::Made::NewCopy;
+  txtTempfile->setText(copyPath);
+  const QString toDelete = ownCopy ? copyPath : QString();
+  try {
+    if (!pics->isChecked() && !txt->isChecked() && !grph->isChecked()) {
+      replaceLog(QStringLiteral("Select What You want to Extract (Pictures / Text / Chart)..."));
+      // A copy left behind would later stand in the way of a job on another
+      // file of this folder, so it goes now.
+      if (!toDelete.isEmpty()) workingcopy::remove(toDelete);
+      return;
+    }
+    replaceLog(QStringLiteral("Trying to open a source file ") + txtDialogResult->text() +
+               QStringLiteral(".....") + kLineBreak);
+    appendLog(QStringLiteral("Processing ..........") + kLineBreak);
+    PowerPointApp->put_Visible(PowerPoint::msoTrue);
+    PowerPointApp->put_WindowState(PowerPoint::ppWindowMinimized);
+    openWorkingCopy();
+    if (pics->isChecked()) pics_extract();
+    if (txt->isChecked()) Txt_Save();
+    if (grph->isChecked()) GRPH_Save();
+    CurrentSlide.reset();
+    PowerPointApp->Quit();
+    PowerPointApp.reset();
+  } catch (...) {
+    abandonJob(toDelete);
+    throw;
+  }
+  if (!toDelete.isEmpty()) workingcopy::remove(toDelete);
+}
+
+// The reader reports what is wrong with the file; the user knows it by the
+// source's name, not by the working copy's.
+void frmMain::openWorkingCopy() {
+  const auto presentations = PowerPointApp->Presentations();
+  try {
+    presentations->Open(txtTempfile->text(), PowerPoint::msoFalse, PowerPoint::msoFalse,
+                        PowerPoint::msoTrue);
+  } catch (const morvane::Error &error) {
+    throw morvane::Error(
+        QStringLiteral("Cannot open %1: %2").arg(txtFilename->text(), error.description()));
+  }
+}
+
+// Clean-up after a failed job; a second failure here must not hide the first.
+void frmMain::abandonJob(const QString &ownWorkingCopy) {
+  CurrentShape.reset();
+  CurrentSlide.reset();
+  WordDoc.reset();
+  WordApp.reset();
+  if (!PowerPointApp.isEmpty()) {
+    try {
+      PowerPointApp->Quit();
+    } catch (const std::exception &) {
+    }
+    PowerPointApp.reset();
+  }
+  if (ownWorkingCopy.isEmpty()) return;
+  try {
+    workingcopy::remove(ownWorkingCopy);
+  } catch (const std::exception &) {
+  }
+}

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "extract/createonuse.h"
@@ -38,6 +39,16 @@ class frmMain : public QMainWindow {
 
   // Raises RunningCount by one; past 32767 it fails with an overflow error.
   void raiseRunningCount();
+
+  // Runs one user command (a menu command, a drop, one file of the
+  // command-line extractor). A failure ends the command and is appended to
+  // the log as "Error: " + description + CR LF; the window stays usable.
+  // Returns whether the command completed.
+  bool runUserCommand(const std::function<void()> &command);
+
+  // Stores an accepted choice of source: txtDialogResult, txtFilename,
+  // SourcePath and OutputFolder.
+  void acceptSource(const QString &path);
 
   // Event handlers.
   void cmdExit_Click();
@@ -80,4 +91,10 @@ class frmMain : public QMainWindow {
   std::int16_t RunningCount = 0;
   QString OutputFolder;
   QString GatheredText;
+
+ private:
+  void placeControls(QWidget *client);
+  void setTabOrderOfControls();
+  void openWorkingCopy();
+  void abandonJob(const QString &ownWorkingCopy);
 };

@@ -7,6 +7,9 @@ int main(int argc, char *argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QString::fromLatin1(morvane::kProductName));
   QApplication::setApplicationVersion(QString::fromLatin1(morvane::kVersionString));
+  // The program ends when its last window closes; Exit closes the main
+  // window only, so an open About or Help window keeps the program running.
+  QApplication::setQuitOnLastWindowClosed(true);
   auto *window = new frmMain;
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->show();

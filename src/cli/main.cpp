@@ -1,1 +1,211 @@
-int main() { return 0; }
+// morvane-extract: the main window's extraction job without the window, one
+// job per file, for batch use and scripts.
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QStringList>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "app/frmMain.h"
+#include "common/version.h"
+
+#if __has_include("platform/inputbox.h")
+#include "platform/inputbox.h"
+#else
+#include "cli/inputbox_standin.h"
+#endif
+
+namespace {
+
+constexpr int kAllCompleted = 0;
+constexpr int kSomeFailed = 1;
+constexpr int kUsageError = 2;
+
+const char kUsage[] =
+    "Usage: morvane-extract [--pictures | --no-pictures] [--graph] [--text NAME] FILE...\n";
+
+const char kHelp[] =
+    "Takes the pictures, and on request the charts and the text, out of PowerPoint 97-2003\n"
+    "presentations (.ppt, .pps), running the same job as the Morvane window on each FILE\n"
+    "in turn. The output files are written beside each FILE:\n"
+    "  Img0001.Jpg ...    every picture (on unless --no-pictures)\n"
+    "  Graph0001.Bmp ...  every chart (--graph)\n"
+    "  NAME.doc           the slides' text (--text NAME)\n"
+    "\n"
+    "Options:\n"
+    "  --pictures         export the pictures (the default)\n"
+    "  --no-pictures      do not export the pictures\n"
+    "  --graph            export the charts\n"
+    "  --text NAME        save the text as the document NAME.doc\n"
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and exit\n"
+    "\n"
+    "Each job's log, as the window would show it (lines end in CR LF), is printed to\n"
+    "standard output; a log that ends without a line break gets one. A failed job's log\n"
+    "ends with a line \"Error: \" and the reason. With several files and a terminal on\n"
+    "standard error, a progress bar is shown there.\n"
+    "\n"
+    "Exit status: 0 when every job completed, 1 when any job failed, 2 on a usage error.\n";
+
+struct Options {
+  bool pictures = true;
+  bool graph = false;
+  std::optional<QString> textName;
+  QStringList files;
+};
+
+struct UsageError {
+  QString message;
+};
+
+enum class Request { Run, Help, Version };
+
+Request parseArguments(const QStringList &args, Options &options) {
+  bool picturesGiven = false;
+  bool noPicturesGiven = false;
+  bool onlyFiles = false;
+  for (qsizetype i = 0; i < args.size(); ++i) {
+    const QString &arg = args.at(i);
+    if (onlyFiles || arg == QStringLiteral("-") || !arg.startsWith(QLatin1Char('-'))) {
+      options.files << arg;
+    } else if (arg == QStringLiteral("--")) {
+      onlyFiles = true;
+    } else if (arg == QStringLiteral("-h") || arg == QStringLiteral("--help")) {
+      return Request::Help;
+    } else if (arg == QStringLiteral("--version")) {
+      return Request::Version;
+    } else if (arg == QStringLiteral("--pictures")) {
+      picturesGiven = true;
+    } else if (arg == QStringLiteral("--no-pictures")) {
+      noPicturesGiven = true;
+    } else if (arg == QStringLiteral("--graph")) {
+      options.graph = true;
+    } else if (arg == QStringLiteral("--text")) {
+      if (++i >= args.size()) throw UsageError{QStringLiteral("--text needs a NAME")};
+      options.textName = args.at(i);
+    } else if (arg.startsWith(QStringLiteral("--text="))) {
+      options.textName = arg.mid(7);
+    } else {
+      throw UsageError{QStringLiteral("unknown option %1").arg(arg)};
+    }
+  }
+  if (picturesGiven && noPicturesGiven)
+    throw UsageError{QStringLiteral("--pictures and --no-pictures exclude each other")};
+  options.pictures = !noPicturesGiven;
+  if (!options.pictures && !options.graph && !options.textName)
+    throw UsageError{
+        QStringLiteral("nothing to extract: give --graph or --text with --no-pictures")};
+  if (options.files.isEmpty()) throw UsageError{QStringLiteral("no FILE given")};
+  return Request::Run;
+}
+
+void write(std::FILE *stream, const QByteArray &bytes) {
+  std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
+}
+
+// A one-line progress bar on standard error.
+class ProgressBar {
+ public:
+  explicit ProgressBar(qsizetype total) : total_(total), shown_(total > 1 && ::isatty(2) == 1) {}
+
+  void show(qsizetype done, const QString &file) {
+    if (!shown_) return;
+    constexpr qsizetype kWidth = 30;
+    const qsizetype filled = done * kWidth / total_;
+    const QString bar =
+        QString(filled, QLatin1Char('#')) + QString(kWidth - filled, QLatin1Char('.'));
+    const QString line = QStringLiteral("\r\033[K[%1] %2/%3 %4")
+                             .arg(bar)
+                             .arg(done)
+                             .arg(total_)
+                             .arg(QFileInfo(file).fileName());
+    write(stderr, line.toLocal8Bit());
+    std::fflush(stderr);
+  }
+
+  void clear() {
+    if (!shown_) return;
+    write(stderr, "\r\033[K");
+    std::fflush(stderr);
+  }
+
+ private:
+  qsizetype total_;
+  bool shown_;
+};
+
+void printLog(const QString &log) {
+  QByteArray bytes = log.toUtf8();
+  if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r')) bytes += "\r\n";
+  write(stdout, bytes);
+  std::fflush(stdout);
+}
+
+// One job on one file, as if the file had been dropped on the window.
+bool runJob(frmMain &form, const QString &file) {
+  form.replaceLog(QString());
+  const bool completed = form.runUserCommand([&] {
+    form.acceptSource(QFileInfo(file).absoluteFilePath());
+    form.ProcessSource();
+  });
+  return completed;
+}
+
+int runJobs(const Options &options, char *programName) {
+  // No window is shown, so no display is needed.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char *argv[] = {programName, nullptr};
+  QApplication app(argc, argv);
+
+  if (options.textName)
+    platform::setInputBox(std::make_unique<platform::FixedAnswerInputBox>(*options.textName));
+  frmMain form;
+  form.pics->setChecked(options.pictures);
+  form.txt->setChecked(options.textName.has_value());
+  form.grph->setChecked(options.graph);
+
+  ProgressBar progress(options.files.size());
+  bool allCompleted = true;
+  for (qsizetype i = 0; i < options.files.size(); ++i) {
+    progress.show(i, options.files.at(i));
+    const bool completed = runJob(form, options.files.at(i));
+    progress.clear();
+    printLog(form.logText());
+    allCompleted = allCompleted && completed;
+  }
+  return allCompleted ? kAllCompleted : kSomeFailed;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[]) {
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  Options options;
+  try {
+    switch (parseArguments(args, options)) {
+      case Request::Help:
+        std::fputs(kUsage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(kHelp, stdout);
+        return kAllCompleted;
+      case Request::Version:
+        std::printf("morvane-extract %s\n", morvane::kVersionString);
+        return kAllCompleted;
+      case Request::Run:
+        break;
+    }
+  } catch (const UsageError &error) {
+    write(stderr, QStringLiteral("morvane-extract: %1\n").arg(error.message).toLocal8Bit());
+    std::fputs(kUsage, stderr);
+    std::fputs("Try 'morvane-extract --help' for more information.\n", stderr);
+    return kUsageError;
+  }
+  return runJobs(options, argv[0]);
+}
