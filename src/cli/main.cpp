@@ -14,11 +14,7 @@
 #include "app/frmMain.h"
 #include "common/version.h"
 
-#if __has_include("platform/inputbox.h")
 #include "platform/inputbox.h"
-#else
-#include "cli/inputbox_standin.h"
-#endif
 
 namespace {
 
