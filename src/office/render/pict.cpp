@@ -1,6 +1,7 @@
 #include "office/render/pict.h"
 
 #include <QBuffer>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
@@ -598,7 +599,8 @@ class PictPainter {
   }
 
   void text(const QString &string) {
-    if (string.isEmpty()) return;
+    // Fonts need a GUI application object; without one text is left out.
+    if (string.isEmpty() || !qobject_cast<QGuiApplication *>(QCoreApplication::instance())) return;
     QFont font(fontFamily_.isEmpty() ? fontForId(fontId_) : fontFamily_);
     font.setPixelSize(std::clamp(int(textSize_ ? textSize_ : 12), 1, 2000));
     font.setBold(face_ & 1);
