@@ -160,6 +160,23 @@ class ExportTest : public QObject {
     QCOMPARE(readAll(out("Img0001.Jpg")), stored);
   }
 
+  void cmykJpegIsConvertedToRgb() {
+    // 8 x 8 red, CMYK with an Adobe marker (as ImageMagick writes it).
+    const QByteArray stored = QByteArray::fromBase64(
+        "/9j/7gAOQWRvYmUAZAAAAAAC/9sAQwAGBAUGBQQGBgUGBwcGCAoQCgoJCQoUDg8MEBcUGBgXFBYWGh0lHxobIxwWFi"
+        "AsICMmJykqKRkfLTAtKDAlKCko/9sAQwEHBwcKCAoTCgoTKBoWGigoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgoKCgo"
+        "KCgoKCgoKCgoKCgoKCgoKCgoKCgo/8AAFAgACAAIBAEiAAIRAQMRAQQiAP/EABYAAQEBAAAAAAAAAAAAAAAAAAAHCP"
+        "/EABQQAQAAAAAAAAAAAAAAAAAAAAD/xAAVAQEBAAAAAAAAAAAAAAAAAAAGCP/EABQRAQAAAAAAAAAAAAAAAAAAAAD/"
+        "2gAOBAEAAhEDEQQAAD8AogBim1qkB//Z");
+    exportJpeg(picture(BlipFormat::Jpeg, stored), out("cmyk.jpg"));
+    const QByteArray written = readAll(out("cmyk.jpg"));
+    QVERIFY(written != stored);
+    const QImage image = QImage::fromData(written, "jpg");
+    QCOMPARE(image.size(), QSize(8, 8));
+    QVERIFY(!image.isGrayscale());
+    QVERIFY(near(image.pixel(4, 4), qRgb(255, 0, 0), 40));
+  }
+
   void croppedJpegIsTranscodedAtCroppedSize() {
     const QByteArray stored = encode(solid(200, 100, Qt::red), "jpg");
     exportJpeg(picture(BlipFormat::Jpeg, stored, {0.25, 0.1, 0.25, 0.1}), out("crop.jpg"));

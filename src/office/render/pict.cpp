@@ -6,10 +6,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRegion>
 #include <QTransform>
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "common/error.h"
@@ -24,6 +26,7 @@ constexpr qsizetype kHeaderSize = 10;  // picSize + picFrame
 constexpr double kQuickDrawDpi = 72.0;
 constexpr int kMaxOpcodes = 2'000'000;
 constexpr int kMaxColorTableEntries = 256;
+constexpr int kMaxRegionRects = 100'000;
 
 [[noreturn]] void damaged(const QString &what, qsizetype offset) {
   throw morvane::Error(
@@ -532,10 +535,8 @@ class PictPainter {
   QColor eraseColor() const { return patternColor(backPattern_, back_, back_); }
 
   void clip() {
-    BeReader region = in_.sub(regionLength());
-    region.skip(2);
-    const QRect bounds = region.rect();
-    if (bounds.isValid()) painter_.setClipRect(bounds);
+    const QRegion region = readRegion();
+    if (!region.isEmpty()) painter_.setClipRegion(region);
   }
 
   qint64 regionLength() {
@@ -660,8 +661,9 @@ class PictPainter {
         if (verb != Verb::Frame) path.closeSubpath();
         break;
       case 5:
-        if (!same) lastRegion_ = readRegionBounds();
-        path.addRect(lastRegion_);
+        if (!same) lastRegion_ = readRegion();
+        path.addRegion(lastRegion_);
+        if (verb == Verb::Frame) path = path.simplified();
         break;
     }
     draw(verb, path);
@@ -699,10 +701,41 @@ class PictPainter {
     while (poly.remaining() >= 4) lastPolygon_ << QPointF(poly.point());
   }
 
-  QRect readRegionBounds() {
-    BeReader region = in_.sub(regionLength());
-    region.skip(2);
-    return region.rect();
+  // A region: its bounds, then (when longer than 10 bytes) scan lines of
+  // inversion points: from each listed y on, the coverage of a row is the
+  // previous row's with the listed [x0, x1), [x2, x3)... spans toggled.
+  QRegion readRegion() {
+    BeReader data = in_.sub(regionLength());
+    data.skip(2);
+    const QRect bounds = data.rect();
+    if (data.remaining() == 0) return bounds.isValid() ? QRegion(bounds) : QRegion();
+    QRegion region;
+    std::vector<int> edges;  // sorted x positions where coverage toggles
+    int previousY = 0;
+    int rects = 0;
+    for (;;) {
+      const int y = data.i16();
+      if (y == 0x7FFF) break;
+      rects += int(edges.size() / 2);
+      if (rects > kMaxRegionRects) damaged(QStringLiteral("region too complex"), data.offset());
+      for (std::size_t i = 0; i + 1 < edges.size(); i += 2)
+        region += QRect(edges[i], previousY, edges[i + 1] - edges[i], y - previousY);
+      std::vector<int> listed;
+      for (int x = data.i16(); x != 0x7FFF; x = data.i16()) listed.push_back(x);
+      std::sort(listed.begin(), listed.end());
+      std::vector<int> merged;
+      std::merge(edges.begin(), edges.end(), listed.begin(), listed.end(),
+                 std::back_inserter(merged));
+      edges.clear();
+      for (int x : merged) {  // equal edges cancel out
+        if (!edges.empty() && edges.back() == x)
+          edges.pop_back();
+        else
+          edges.push_back(x);
+      }
+      previousY = y;
+    }
+    return region;
   }
 
   void draw(Verb verb, const QPainterPath &path) {
@@ -861,7 +894,8 @@ class PictPainter {
   int face_ = 0;
   int fontId_ = 0;
   QString fontFamily_;
-  QRect lastRect_, lastRRect_, lastOval_, lastArcRect_, lastRegion_;
+  QRect lastRect_, lastRRect_, lastOval_, lastArcRect_;
+  QRegion lastRegion_;
   QPolygonF lastPolygon_;
 };
 
