@@ -1,3 +1,4 @@
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
@@ -162,6 +163,24 @@ class PictTest : public QObject {
   void directBitsRect() {
     const QImage image = renderPict(directBitsPicture(), QSize(8, 1));
     for (int x = 0; x < 8; ++x) QCOMPARE(QColor(image.pixel(x, 0)), QColor(255, 0, x * 30));
+  }
+
+  void quickTimeJpeg() {
+    QImage photo(16, 8, QImage::Format_RGB32);
+    photo.fill(QColor(0, 0, 255));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(photo.save(&buffer, "jpg"));
+    const QByteArray jpeg = buffer.data();
+    PictBuilder b(0, 0, 32, 16);
+    b.word(0x8200).longWord(70 + 86 + quint32(jpeg.size())).word(0);
+    // Matrix: scale by 2, then identity rows in 16.16 and 2.30 fixed point.
+    for (quint32 v : {0x20000u, 0u, 0u, 0u, 0x20000u, 0u, 0u, 0u, 0x40000000u}) b.longWord(v);
+    b.longWord(0).rect(0, 0, 0, 0).word(0).rect(0, 0, 16, 8).longWord(0).longWord(0);
+    b.longWord(86).raw("jpeg").raw(QByteArray(36, '\0')).longWord(quint32(jpeg.size()));
+    b.raw(QByteArray(86 - 48, '\0')).raw(jpeg).align();
+    const QImage image = renderPict(b.end(), QSize(32, 16));
+    QVERIFY(qBlue(image.pixel(24, 12)) > 200 && qRed(image.pixel(24, 12)) < 40);
   }
 
   void damageThrows_data() {
