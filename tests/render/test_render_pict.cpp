@@ -160,6 +160,33 @@ class PictTest : public QObject {
     }
   }
 
+  void oneBitBitsRect() {
+    // Unpacked 1-bit bitmap (rows shorter than 8 bytes are never packed),
+    // drawn over a red background in "or" mode: clear bits stay red.
+    PictBuilder b(0, 0, 8, 2);
+    b.rgbFore(255, 0, 0).paintRect(0, 0, 8, 2).rgbFore(0, 0, 0);
+    b.word(0x90).word(2).rect(0, 0, 8, 2).rect(0, 0, 8, 2).rect(0, 0, 8, 2).word(1);
+    b.byte(0xF0).byte(0).byte(0x0F).byte(0);
+    const QImage image = renderPict(b.end(), QSize(8, 2));
+    for (int x = 0; x < 8; ++x) {
+      QCOMPARE(QColor(image.pixel(x, 0)), x < 4 ? QColor(Qt::black) : QColor(Qt::red));
+      QCOMPARE(QColor(image.pixel(x, 1)), x < 4 ? QColor(Qt::red) : QColor(Qt::black));
+    }
+  }
+
+  void versionOnePicture() {
+    // One-byte opcodes: FgColor red, PaintRect, EndPic.
+    const QByteArray v1(
+        "\x00\x00\x00\x00\x00\x00\x00\x0A\x00\x14\x11\x01"
+        "\x0E\x00\x00\x00\xCD\x31\x00\x00\x00\x00\x00\x0A\x00\x0A\xFF",
+        27);
+    QVERIFY(looksLikePict(v1));
+    QCOMPARE(pictNaturalSizeInches(v1), QSizeF(20 / 72.0, 10 / 72.0));
+    const QImage image = renderPict(v1, QSize(20, 10));
+    QCOMPARE(QColor(image.pixel(5, 5)), QColor(Qt::red));
+    QCOMPARE(QColor(image.pixel(15, 5)), QColor(Qt::white));
+  }
+
   void directBitsRect() {
     const QImage image = renderPict(directBitsPicture(), QSize(8, 1));
     for (int x = 0; x < 8; ++x) QCOMPARE(QColor(image.pixel(x, 0)), QColor(255, 0, x * 30));

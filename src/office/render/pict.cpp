@@ -790,15 +790,7 @@ class PictPainter {
     checkRasterSize(pm, in_.offset());
     QImage image = readIndexedPixels(in_, pm, op >= 0x98);
     // A one-bit bitmap drawn in "or" mode leaves its clear bits transparent.
-    if (!pm.isPixMap && (mode & 0x07) == 1) {
-      image = image.convertToFormat(QImage::Format_ARGB32);
-      const QRgb clear = image.colorCount() ? back_ : 0;
-      for (int y = 0; y < image.height(); ++y) {
-        QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-          if (line[x] == (clear | 0xFF000000u)) line[x] = 0;
-      }
-    }
+    if (!pm.isPixMap && (mode & 0x07) == 1) image.setColor(0, qRgba(0, 0, 0, 0));
     drawRaster(image, pm.bounds, source, target);
   }
 
