@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRegion>
+#include <QStringDecoder>
 #include <QTransform>
 #include <algorithm>
 #include <bit>
@@ -318,9 +319,11 @@ QImage readDirectPixels(BeReader &in, const PixMapInfo &pm) {
 }
 
 // The text of a Pascal string as Latin-1 (close to Mac Roman for letters).
+// Text is Mac Roman; Latin-1 stands in where Qt has no Mac Roman decoder.
 QString pascalText(BeReader &in) {
-  const int count = in.u8();
-  return QString::fromLatin1(in.bytes(count));
+  const QByteArray bytes = in.bytes(in.u8());
+  QStringDecoder decoder("macintosh");
+  return decoder.isValid() ? decoder.decode(bytes) : QString::fromLatin1(bytes);
 }
 
 class PictPainter {
@@ -634,7 +637,10 @@ class PictPainter {
     const bool same = op & 0x08;
     const int verbCode = op & 0x07;
     if (verbCode > 4) {  // reserved: same data as the verbs, nothing drawn
-      if (!same) skipShape(kind);
+      if (!same)
+        skipShape(kind);
+      else if (kind == 3)
+        in_.skip(4);  // a "same" arc still carries its angles
       return true;
     }
     const Verb verb = Verb(verbCode);
@@ -642,15 +648,15 @@ class PictPainter {
     switch (kind) {
       case 0:
         if (!same) lastRect_ = in_.rect();
-        path.addRect(lastRect_);
+        path.addRect(outline(lastRect_, verb));
         break;
       case 1:
         if (!same) lastRRect_ = in_.rect();
-        path.addRoundedRect(lastRRect_, ovalSize_.x() / 2.0, ovalSize_.y() / 2.0);
+        path.addRoundedRect(outline(lastRRect_, verb), ovalSize_.x() / 2.0, ovalSize_.y() / 2.0);
         break;
       case 2:
         if (!same) lastOval_ = in_.rect();
-        path.addEllipse(lastOval_);
+        path.addEllipse(outline(lastOval_, verb));
         break;
       case 3:
         arcPath(same, verb, path);
@@ -659,6 +665,7 @@ class PictPainter {
         if (!same) readPolygon();
         path.addPolygon(lastPolygon_);
         if (verb != Verb::Frame) path.closeSubpath();
+        if (verb == Verb::Frame) path.translate(penOffset());
         break;
       case 5:
         if (!same) lastRegion_ = readRegion();
@@ -679,17 +686,26 @@ class PictPainter {
       in_.skip(regionLength());
   }
 
+  // The pen draws inside a framed shape's bounds: its outline runs half a pen
+  // width in from the edge.
+  QRectF outline(const QRect &bounds, Verb verb) const {
+    if (verb != Verb::Frame) return QRectF(bounds);
+    const double dx = penSize_.x() / 2.0, dy = penSize_.y() / 2.0;
+    return QRectF(bounds).adjusted(dx, dy, -dx, -dy);
+  }
+
   void arcPath(bool same, Verb verb, QPainterPath &path) {
     if (!same) lastArcRect_ = in_.rect();
     const int start = in_.i16(), extent = in_.i16();
+    const QRectF bounds = outline(lastArcRect_, verb);
     // QuickDraw: 0 at twelve o'clock, clockwise; Qt: 0 at three o'clock, counter-clockwise.
     const double qtStart = 90.0 - start, qtSweep = -double(extent);
     if (verb == Verb::Frame) {
-      path.arcMoveTo(lastArcRect_, qtStart);
-      path.arcTo(lastArcRect_, qtStart, qtSweep);
+      path.arcMoveTo(bounds, qtStart);
+      path.arcTo(bounds, qtStart, qtSweep);
     } else {
-      path.moveTo(QRectF(lastArcRect_).center());
-      path.arcTo(lastArcRect_, qtStart, qtSweep);
+      path.moveTo(bounds.center());
+      path.arcTo(bounds, qtStart, qtSweep);
       path.closeSubpath();
     }
   }
