@@ -233,6 +233,23 @@ class ExportTest : public QObject {
     }
   }
 
+  void dibWithCoreHeader() {
+    // 12-byte BITMAPCOREHEADER, 1 bpp, 3-byte palette entries: black, red.
+    QByteArray dib;
+    putLe32(dib, 12);
+    putLe16(dib, 3);
+    putLe16(dib, 1);
+    putLe16(dib, 1);
+    putLe16(dib, 1);
+    dib.append("\x00\x00\x00\x00\x00\xFF", 6);
+    dib.append("\xA0\x00\x00\x00", 4);  // pixels 1 0 1
+    QCOMPARE(le32(bmpFileHeaderForDib(dib), 10), 14u + 12u + 6u);
+    const QImage image = decodeBitmap(picture(BlipFormat::Dib, dib));
+    QCOMPARE(QColor(image.pixel(0, 0)), QColor(Qt::red));
+    QCOMPARE(QColor(image.pixel(1, 0)), QColor(Qt::black));
+    QCOMPARE(QColor(image.pixel(2, 0)), QColor(Qt::red));
+  }
+
   void dibPaletteIsBoundedByData() {
     QByteArray dib = makeDib(8, 4, 2);
     dib[32] = '\xFF';  // biClrUsed far beyond the data
