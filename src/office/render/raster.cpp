@@ -1,0 +1,197 @@
+#include "office/render/raster.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "common/error.h"
+#include "office/ppt/bytereader.h"
+
+namespace office::render {
+
+namespace {
+
+constexpr int kJpegQuality = 90;
+constexpr int kBmpFileHeaderSize = 14;
+constexpr quint32 kBiBitfields = 3;
+constexpr quint32 kBiAlphaBitfields = 6;
+constexpr quint32 kCoreHeaderSize = 12;
+constexpr quint32 kInfoHeaderSize = 40;
+
+[[noreturn]] void damaged(const QString &what) {
+  throw morvane::Error(QStringLiteral("The picture is damaged or cannot be read (%1)").arg(what));
+}
+
+bool isValidBitCount(int bits) {
+  return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+bool isValidDibHeaderSize(quint32 size) {
+  return size == kCoreHeaderSize || size == kInfoHeaderSize || size == 52 || size == 56 ||
+         size == 64 || size == 108 || size == 124;
+}
+
+void putLe16(QByteArray &out, quint16 v) {
+  out.append(char(v & 0xFF));
+  out.append(char(v >> 8));
+}
+
+void putLe32(QByteArray &out, quint32 v) {
+  for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
+}
+
+const char *qtFormatFor(BlipFormat format) {
+  switch (format) {
+    case BlipFormat::Jpeg:
+      return "jpeg";
+    case BlipFormat::Png:
+      return "png";
+    case BlipFormat::Tiff:
+      return "tiff";
+    case BlipFormat::Dib:
+      return "bmp";
+    default:
+      return "";
+  }
+}
+
+QImage decodeWithQt(const QByteArray &bytes, const char *format) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, format);
+  reader.setAutoTransform(false);
+  reader.setAllocationLimit(kDecoderAllocationLimitMb);
+  // Fall back to detection when the stored type is wrong (it sometimes is).
+  reader.setDecideFormatFromContent(true);
+  const QSize size = reader.size();
+  if (size.isValid()) checkPixelSize(size, QStringLiteral("picture"));
+  QImage image;
+  if (!reader.read(&image) || image.isNull()) damaged(reader.errorString());
+  checkPixelSize(image.size(), QStringLiteral("picture"));
+  return image;
+}
+
+}  // namespace
+
+void checkPixelSize(QSize size, const QString &what) {
+  if (size.width() <= 0 || size.height() <= 0)
+    damaged(QStringLiteral("%1 has no pixels").arg(what));
+  if (size.width() > kMaxPixelEdge || size.height() > kMaxPixelEdge ||
+      qint64(size.width()) * size.height() > kMaxPixels)
+    throw morvane::Error(QStringLiteral("The %1 is too large (%2 x %3 pixels)")
+                             .arg(what)
+                             .arg(size.width())
+                             .arg(size.height()));
+}
+
+QSize clampPixelSize(QSize size) {
+  double w = std::max(1, size.width());
+  double h = std::max(1, size.height());
+  double scale = std::min({1.0, kMaxPixelEdge / w, kMaxPixelEdge / h});
+  const double pixels = w * h * scale * scale;
+  if (pixels > double(kMaxPixels)) scale *= std::sqrt(double(kMaxPixels) / pixels);
+  return QSize(std::clamp(int(std::floor(w * scale)), 1, kMaxPixelEdge),
+               std::clamp(int(std::floor(h * scale)), 1, kMaxPixelEdge));
+}
+
+QByteArray bmpFileHeaderForDib(const QByteArray &dib) {
+  office::ppt::ByteReader in(reinterpret_cast<const std::uint8_t *>(dib.constData()),
+                             std::size_t(dib.size()));
+  const quint32 headerSize = in.u32();
+  if (!isValidDibHeaderSize(headerSize) || headerSize > quint64(dib.size()))
+    damaged(QStringLiteral("bitmap header size %1").arg(headerSize));
+  quint64 bitCount = 0, colorsUsed = 0, masks = 0, paletteEntrySize = 4;
+  if (headerSize == kCoreHeaderSize) {
+    in.seek(10);
+    bitCount = in.u16();
+    paletteEntrySize = 3;
+  } else {
+    in.seek(14);
+    bitCount = in.u16();
+    const quint32 compression = in.u32();
+    in.seek(32);
+    colorsUsed = in.u32();
+    // A bare 40-byte header is followed by the colour masks; larger ones hold them.
+    if (headerSize == kInfoHeaderSize && compression == kBiBitfields) masks = 12;
+    if (headerSize == kInfoHeaderSize && compression == kBiAlphaBitfields) masks = 16;
+  }
+  if (!isValidBitCount(int(bitCount))) damaged(QStringLiteral("%1 bits per pixel").arg(bitCount));
+  quint64 paletteEntries = colorsUsed;
+  if (paletteEntries == 0 && bitCount <= 8) paletteEntries = 1ULL << bitCount;
+  // The palette cannot be longer than the data holds.
+  const quint64 room =
+      quint64(dib.size()) - headerSize - std::min<quint64>(masks, dib.size() - headerSize);
+  paletteEntries = std::min(paletteEntries, room / paletteEntrySize);
+  const quint64 offBits =
+      kBmpFileHeaderSize + headerSize + masks + paletteEntries * paletteEntrySize;
+  const quint64 fileSize = kBmpFileHeaderSize + quint64(dib.size());
+  if (fileSize > 0xFFFFFFFFULL) damaged(QStringLiteral("bitmap too long"));
+
+  QByteArray header;
+  header.reserve(kBmpFileHeaderSize);
+  header.append("BM", 2);
+  putLe32(header, quint32(fileSize));
+  putLe16(header, 0);
+  putLe16(header, 0);
+  putLe32(header, quint32(std::min(offBits, fileSize)));
+  return header;
+}
+
+QImage decodeBitmap(const PictureSource &picture) {
+  if (picture.data.isEmpty()) damaged(QStringLiteral("no picture data"));
+  if (picture.format == BlipFormat::Dib)
+    return decodeWithQt(bmpFileHeaderForDib(picture.data) + picture.data, "bmp");
+  return decodeWithQt(picture.data, qtFormatFor(picture.format));
+}
+
+QImage cropImage(const QImage &image, const Crop &crop) {
+  if (crop.isNone()) return image;
+  const double w = image.width(), h = image.height();
+  const double left = std::round(crop.left * w), right = std::round(crop.right * w);
+  const double top = std::round(crop.top * h), bottom = std::round(crop.bottom * h);
+  const double outW = w - left - right, outH = h - top - bottom;
+  if (!(outW >= 1 && outH >= 1 && outW <= kMaxPixelEdge && outH <= kMaxPixelEdge))
+    damaged(QStringLiteral("crop leaves %1 x %2 pixels").arg(outW).arg(outH));
+  const QSize outSize{int(outW), int(outH)};
+  checkPixelSize(outSize, QStringLiteral("cropped picture"));
+  if (left >= 0 && top >= 0 && right >= 0 && bottom >= 0)
+    return image.copy(QRect(QPoint(int(left), int(top)), outSize));
+  QImage out(outSize, QImage::Format_RGB32);
+  if (out.isNull())
+    throw morvane::Error(QStringLiteral("Not enough memory for the cropped picture"));
+  out.fill(Qt::white);
+  QPainter painter(&out);
+  painter.drawImage(QPoint(int(-left), int(-top)), image);
+  return out;
+}
+
+QImage flattenOnWhite(const QImage &image) {
+  if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_RGB32);
+  QImage out(image.size(), QImage::Format_RGB32);
+  if (out.isNull()) throw morvane::Error(QStringLiteral("Not enough memory for the picture"));
+  out.setDotsPerMeterX(image.dotsPerMeterX());
+  out.setDotsPerMeterY(image.dotsPerMeterY());
+  out.fill(Qt::white);
+  QPainter painter(&out);
+  painter.drawImage(QPoint(0, 0), image);
+  return out;
+}
+
+QByteArray encodeJpeg(const QImage &image) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "jpg");
+  writer.setQuality(kJpegQuality);
+  writer.setProgressiveScanWrite(false);
+  writer.setOptimizedWrite(true);
+  if (!writer.write(image))
+    throw morvane::Error(
+        QStringLiteral("Cannot encode the picture as JPEG: %1").arg(writer.errorString()));
+  return buffer.data();
+}
+
+}  // namespace office::render
