@@ -26,7 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # converted) and its platform plugins at run time; dpkg-shlibdeps cannot see
 # those, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Native Wayland windows; without it Qt uses X11 through XWayland.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 # The extended description; CPack puts the summary line above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Morvane takes the pictures, and on request the text and the charts, out of
