@@ -237,7 +237,7 @@ def deck_table(results):
     return lines
 
 
-def machine_lines(args, soffice):
+def machine_lines(args, soffice, office_runs, started, load):
     cpu = "unknown"
     try:
         for line in Path("/proc/cpuinfo").read_text().splitlines():
@@ -254,12 +254,12 @@ def machine_lines(args, soffice):
     elif soffice:
         office = subprocess.run([soffice, "--version"], capture_output=True,
                                 text=True).stdout.strip() or "installed"
-    return [f"- Date: {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}",
+    return [f"- Date: {time.strftime('%Y-%m-%d %H:%M UTC', started)}",
             f"- Machine: {platform.system()} {platform.release()}, {cpu}, {os.cpu_count()} cores, "
-            f"load average at start {os.getloadavg()[0]:.2f}",
+            f"load average at start {load:.2f}",
             f"- Morvane: {commit or 'unknown commit'} ({args.build}/morvane-extract)",
             f"- LibreOffice: {office}",
-            f"- Runs per file: Morvane {args.runs} (median), LibreOffice {args.office_runs} "
+            f"- Runs per file: Morvane {args.runs} (median), LibreOffice {office_runs} "
             "(median), each a new process on a fresh copy of the file"]
 
 
@@ -288,7 +288,8 @@ def main():
         files = files[:args.limit]
 
     args.corpus = args.corpus.resolve()
-    report = ["# Benchmark results", "", *machine_lines(args, soffice), ""]
+    started, load = time.gmtime(), os.getloadavg()[0]
+    report = []
     log(f"Morvane on {len(files)} corpus files")
     extract = bench_files(files, args.runs, lambda p: extract_once(extractor, p, args.timeout))
     office = []
@@ -327,6 +328,9 @@ def main():
                    "memory should stay near the baseline plus the largest picture.", "",
                    *deck_table(results), ""]
 
+    office_runs = len(office[0].runs) if office else args.office_runs
+    report = ["# Benchmark results", "", *machine_lines(args, soffice, office_runs, started, load),
+              "", *report]
     args.out.write_text("\n".join(report))
     log(f"Wrote {args.out}")
 
