@@ -115,6 +115,7 @@ class TestPptGen : public QObject {
  private slots:
   void currentUserLeadsToTheDocumentAndEverySlide();
   void textBoxesAndPicturesAreStoredAsShapes();
+  void titleIsAPlaceholderWithItsTextInTheSlideList();
   void equalPicturesShareOneStoreEntry();
   void limitsAreRefused();
   void compoundFileHoldsTheStreams();
@@ -203,6 +204,42 @@ void TestPptGen::textBoxesAndPicturesAreStoredAsShapes() {
   }
 }
 
+void TestPptGen::titleIsAPlaceholderWithItsTextInTheSlideList() {
+  GenSlide titled = slideWith({QStringLiteral("body")}, {});
+  titled.title = QStringLiteral("Agenda\nToday");
+  const PresentationStreams s = buildStreams({slideWith({}, {}), titled});
+  const auto dir = persistDirectory(s);
+
+  // The second slide's drawing: the title shape first, a placeholder of type
+  // PT_Title whose text box refers to the slide's text 0.
+  const std::vector<Record> shapes = descendants(recordAt(s.document, dir.at(4)));
+  const auto fsps = ofType(shapes, 0xF00A);
+  QCOMPARE(fsps.size(), std::size_t(3));
+  QCOMPARE(int(fsps[1].recInstance), 1);
+  const auto placeholders = ofType(shapes, 0x0BC3);
+  QCOMPARE(placeholders.size(), std::size_t(1));
+  QCOMPARE(int(bodyBytes(placeholders[0]).at(4)), 0x0D);
+  const auto refs = ofType(shapes, 0x0F9E);
+  QCOMPARE(refs.size(), std::size_t(1));
+  QCOMPARE(bodyBytes(refs[0]), QByteArray(4, '\0'));
+
+  // The slide list: the untitled slide has no texts, the titled one a title text.
+  const Record document = recordAt(s.document, dir.at(1));
+  std::vector<Record> list;
+  office::ppt::forEachChild(document.body, [&](Record &child) {
+    if (child.recType == 0x0FF0 && child.recInstance == 0) list = descendants(child);
+    return true;
+  });
+  std::vector<std::uint16_t> types;
+  for (const Record &r : list) types.push_back(r.recType);
+  QCOMPARE(types, (std::vector<std::uint16_t>{0x03F3, 0x03F3, 0x0F9F, 0x0FA0, 0x0FA1}));
+  ByteReader persist = list[1].body;
+  persist.skip(8);
+  QCOMPARE(persist.i32(), 1);                    // cTexts
+  QCOMPARE(ByteReader(list[2].body).u32(), 0u);  // Tx_TYPE_TITLE
+  QCOMPARE(utf16Text(list[3]), QStringLiteral("Agenda\rToday"));
+}
+
 void TestPptGen::equalPicturesShareOneStoreEntry() {
   const GenPicture picture = makePicture(7, QSize(16, 16), PictureFormat::Jpeg);
   QVERIFY(picture.data != makePicture(8, QSize(16, 16), PictureFormat::Jpeg).data);
@@ -252,11 +289,12 @@ void TestPptGen::libreOfficeShowsTheTextsAndPictures() {
   if (soffice.isEmpty()) QSKIP("LibreOffice (soffice) is not installed");
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("deck.ppt"));
-  writePresentation(path, {slideWith({QStringLiteral("Erste Folie"), QStringLiteral("Ünïcödé")},
-                                     {makePicture(4, QSize(80, 60), PictureFormat::Jpeg)}),
-                           slideWith({QStringLiteral("Second slide")},
-                                     {makePicture(5, QSize(60, 80), PictureFormat::Png),
-                                      makePicture(6, QSize(60, 80), PictureFormat::Jpeg)})});
+  GenSlide first = slideWith({QStringLiteral("Erste Folie"), QStringLiteral("Ünïcödé")},
+                             {makePicture(4, QSize(80, 60), PictureFormat::Jpeg)});
+  first.title = QStringLiteral("Titel der Folie");
+  writePresentation(path, {first, slideWith({QStringLiteral("Second slide")},
+                                            {makePicture(5, QSize(60, 80), PictureFormat::Png),
+                                             makePicture(6, QSize(60, 80), PictureFormat::Jpeg)})});
   // A profile of its own, so that a LibreOffice already running does not take the job.
   QProcess office;
   office.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath("profile"),
@@ -268,7 +306,7 @@ void TestPptGen::libreOfficeShowsTheTextsAndPictures() {
   const QString xml = QString::fromUtf8(flat.readAll());
   QCOMPARE(xml.count(QStringLiteral("<draw:page ")), 2);
   QCOMPARE(xml.count(QStringLiteral("<draw:image")), 3);
-  for (const char *text : {"Erste Folie", "Ünïcödé", "Second slide"}) {
+  for (const char *text : {"Titel der Folie", "Erste Folie", "Ünïcödé", "Second slide"}) {
     QVERIFY2(xml.contains(QString::fromUtf8(text)), text);
   }
 }

@@ -102,8 +102,9 @@ class DeckBuilder {
   int seed_ = 0;
 };
 
-// Outline file: "---" starts a new slide, "picture: FORMAT WxH [crop L,T,R,B]"
-// adds a picture, "#" starts a comment, any other non-empty line is a text box.
+// Outline file: "---" starts a new slide, "title: TEXT" gives the slide a
+// title, "picture: FORMAT WxH [crop L,T,R,B]" adds a picture, "#" starts a
+// comment, any other non-empty line is a text box.
 void readOutline(const QString &path, DeckBuilder &deck) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -116,6 +117,8 @@ void readOutline(const QString &path, DeckBuilder &deck) {
     if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) continue;
     if (line == QLatin1String("---")) {
       slide = &deck.newSlide();
+    } else if (line.startsWith(QLatin1String("title:"))) {
+      slide->title = expandText(line.mid(6).trimmed(), deck.slideNumber());
     } else if (line.startsWith(QLatin1String("picture:"))) {
       deck.addPicture(*slide, parsePictureLine(line.mid(8)));
     } else {
@@ -138,6 +141,9 @@ void buildUniformDeck(const QCommandLineParser &args, DeckBuilder &deck) {
     request.crop = parseCrop(args.value(QStringLiteral("crop")));
   for (int s = 0; s < slides; ++s) {
     GenSlide &slide = deck.newSlide();
+    if (args.isSet(QStringLiteral("title"))) {
+      slide.title = expandText(args.value(QStringLiteral("title")), s + 1);
+    }
     for (const QString &text : args.values(QStringLiteral("text"))) {
       slide.texts.push_back(expandText(text, s + 1));
     }
@@ -171,9 +177,13 @@ void addOptions(QCommandLineParser &args) {
        QStringLiteral("A text box on every slide; repeatable. \\n breaks a paragraph, %n is the "
                       "slide number."),
        QStringLiteral("TEXT")},
+      {QStringLiteral("title"),
+       QStringLiteral("A title on every slide (a title placeholder); %n is the slide number."),
+       QStringLiteral("TEXT")},
       {QStringLiteral("outline"),
        QStringLiteral("Build the slides from an outline file instead (\"---\" between slides, "
-                      "\"picture: png 200x150 [crop L,T,R,B]\", other lines are text boxes)."),
+                      "\"title: TEXT\", \"picture: png 200x150 [crop L,T,R,B]\", other lines are "
+                      "text boxes)."),
        QStringLiteral("FILE")},
   });
   args.addPositionalArgument(QStringLiteral("OUTPUT"), QStringLiteral("The .ppt file to write."));

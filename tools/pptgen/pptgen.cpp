@@ -53,6 +53,8 @@ enum : std::uint16_t {
   kTextSIExceptionAtom = 0x0FA9,
   kFontEntityAtom = 0x0FB7,
   kSlideListWithText = 0x0FF0,
+  kOutlineTextRefAtom = 0x0F9E,
+  kPlaceholderAtom = 0x0BC3,
   kUserEditAtom = 0x0FF5,
   kCurrentUserAtom = 0x0FF6,
   kPersistDirectoryAtom = 0x1772,
@@ -70,6 +72,7 @@ enum : std::uint16_t {
   kFOPT = 0xF00B,
   kClientTextbox = 0xF00D,
   kClientAnchor = 0xF010,
+  kClientData = 0xF011,
   kBlipJpeg = 0xF01D,
   kBlipPng = 0xF01E,
 };
@@ -84,8 +87,16 @@ constexpr int kMaxSlides = 4000;          // drawing ids are 12 bits; the master
 constexpr int kMaxStoredPictures = 4095;  // the store's entry count is 12 bits
 constexpr int kMaxShapesPerSlide = kShapesPerCluster - 1;
 constexpr int kMaxPersistPerEntry = 4095;
+constexpr int kTextTypeTitle = 0;
 constexpr int kTextTypeOther = 4;
-constexpr std::uint16_t kTextSize = 24;  // points
+constexpr std::uint16_t kTextSize = 24;   // points
+constexpr std::uint16_t kTitleSize = 40;  // points
+constexpr std::int32_t kTitleBottom = 1008;
+
+int shapeCount(const GenSlide &slide) {
+  return static_cast<int>(slide.texts.size() + slide.pictures.size()) +
+         (slide.title.isEmpty() ? 0 : 1);
+}
 
 // ---------------------------------------------------------------- pictures
 
@@ -216,10 +227,11 @@ void writeEnvironment(RecordWriter &out) {
 // ------------------------------------------------------------ slide parts
 
 void writeSlideAtom(RecordWriter &out, std::uint32_t layout, std::uint32_t masterRef,
-                    std::uint16_t flags) {
+                    std::uint16_t flags, std::uint8_t firstPlaceholder) {
   RecordWriter atom;
   atom.u32(layout);
-  atom.zeros(8);  // rgPlaceholderTypes: none
+  atom.u8(firstPlaceholder);  // rgPlaceholderTypes
+  atom.zeros(7);
   atom.u32(masterRef);
   atom.u32(0);  // notesIdRef: no notes
   atom.u16(flags);
@@ -297,14 +309,11 @@ QString storedText(const QString &text) {
   return stored;
 }
 
-void writeTextBox(RecordWriter &out, std::uint32_t spid, const QString &text, const Rect &where) {
-  out.open(kSpContainer);
-  writeShapeHeader(out, 202, spid, kHaveAnchorAndType);
-  writeProperties(out, {{0x01BF, kNoFill}, {0x01FF, kNoLine}});
-  writeAnchor(out, where);
-  out.open(kClientTextbox);
+// TextHeaderAtom, TextCharsAtom and StyleTextPropAtom of one text.
+void writeTextAtoms(RecordWriter &out, std::uint32_t textType, const QString &text,
+                    std::uint16_t size) {
   RecordWriter header;
-  header.u32(kTextTypeOther);
+  header.u32(textType);
   out.atom(0, 0, kTextHeaderAtom, header.bytes());
   const QString stored = storedText(text);
   RecordWriter chars;
@@ -316,8 +325,38 @@ void writeTextBox(RecordWriter &out, std::uint32_t spid, const QString &text, co
   style.u16(0);  // indentLevel
   writeEmptyParaFormat(style);
   style.u32(static_cast<std::uint32_t>(stored.size() + 1));
-  writeCharFormat(style, kTextSize);
+  writeCharFormat(style, size);
   out.atom(0, 0, kStyleTextPropAtom, style.bytes());
+}
+
+void writeTextBox(RecordWriter &out, std::uint32_t spid, const QString &text, const Rect &where) {
+  out.open(kSpContainer);
+  writeShapeHeader(out, 202, spid, kHaveAnchorAndType);
+  writeProperties(out, {{0x01BF, kNoFill}, {0x01FF, kNoLine}});
+  writeAnchor(out, where);
+  out.open(kClientTextbox);
+  writeTextAtoms(out, kTextTypeOther, text, kTextSize);
+  out.close();
+  out.close();
+}
+
+// The title placeholder; its text is the slide's first text in the slide
+// list, which the shape refers to.
+void writeTitle(RecordWriter &out, std::uint32_t spid, const Rect &where) {
+  out.open(kSpContainer);
+  writeShapeHeader(out, 1, spid, kHaveAnchorAndType);
+  writeProperties(out, {{0x01BF, kNoFill}, {0x01FF, kNoLine}});
+  writeAnchor(out, where);
+  out.open(kClientData);
+  RecordWriter placeholder;
+  placeholder.u32(0);    // position in the layout
+  placeholder.u8(0x0D);  // PT_Title
+  placeholder.u8(0);     // full size
+  placeholder.u16(0);
+  out.atom(0, 0, kPlaceholderAtom, placeholder.bytes());
+  out.close();
+  out.open(kClientTextbox);
+  out.atom(0, 0, kOutlineTextRefAtom, QByteArray(4, '\0'));  // the slide's text 0
   out.close();
   out.close();
 }
@@ -379,7 +418,7 @@ Rect fitInto(const Rect &cell, QSize picture) {
 SlideLayout layOut(const GenSlide &slide) {
   SlideLayout layout;
   const int lineHeight = kTextSize * 576 / 72 * 6 / 5;
-  int y = kMargin;
+  int y = slide.title.isEmpty() ? kMargin : kTitleBottom;
   for (const QString &text : slide.texts) {
     const int h = std::min(kSlideHeight / 2, lineCount(text) * lineHeight + 144);
     layout.texts.push_back({kMargin, y, kSlideWidth - kMargin, y + h});
@@ -406,7 +445,7 @@ SlideLayout layOut(const GenSlide &slide) {
 int writeDrawing(RecordWriter &out, int drawingId, const GenSlide *slide,
                  const std::vector<int> &storeIndexes) {
   const std::uint32_t firstSpid = static_cast<std::uint32_t>(drawingId * kShapesPerCluster);
-  const int shapes = slide ? static_cast<int>(slide->texts.size() + slide->pictures.size()) : 0;
+  const int shapes = slide ? shapeCount(*slide) : 0;
   out.open(kDrawing);
   out.open(kDgContainer);
   out.header(0, static_cast<std::uint16_t>(drawingId), kFDG, 8);
@@ -417,6 +456,9 @@ int writeDrawing(RecordWriter &out, int drawingId, const GenSlide *slide,
   if (slide) {
     const SlideLayout layout = layOut(*slide);
     std::uint32_t spid = firstSpid;
+    if (!slide->title.isEmpty()) {
+      writeTitle(out, ++spid, {kMargin, kMargin, kSlideWidth - kMargin, kTitleBottom - 72});
+    }
     for (std::size_t i = 0; i < slide->texts.size(); ++i) {
       writeTextBox(out, ++spid, slide->texts[i], layout.texts[i]);
     }
@@ -432,7 +474,7 @@ int writeDrawing(RecordWriter &out, int drawingId, const GenSlide *slide,
 
 void writeMainMaster(RecordWriter &out) {
   out.open(kMainMaster);
-  writeSlideAtom(out, 0x01 /* title and body */, 0, 0);
+  writeSlideAtom(out, 0x01 /* title and body */, 0, 0, 0);
   static const std::pair<std::uint16_t, std::uint16_t> styles[] = {
       {0, 44}, {1, 32}, {2, 12}, {4, 18}, {5, 32}, {6, 44}, {7, 28}, {8, 24}};
   for (auto [textType, size] : styles) writeMasterStyle(out, textType, size);
@@ -445,7 +487,11 @@ void writeSlide(RecordWriter &out, int drawingId, const GenSlide &slide,
                 const std::vector<int> &storeIndexes) {
   out.open(kSlide);
   const std::uint16_t followMaster = 0x7;  // objects, scheme and background of the master
-  writeSlideAtom(out, 0x10 /* blank */, kMasterId, followMaster);
+  if (slide.title.isEmpty()) {
+    writeSlideAtom(out, 0x10 /* blank */, kMasterId, followMaster, 0);
+  } else {
+    writeSlideAtom(out, 0x07 /* title only */, kMasterId, followMaster, 0x0D /* PT_Title */);
+  }
   writeDrawing(out, drawingId, &slide, storeIndexes);
   writeColorScheme(out);
   out.close();
@@ -454,11 +500,11 @@ void writeSlide(RecordWriter &out, int drawingId, const GenSlide &slide,
 // ---------------------------------------------------------------- document
 
 void writePersistAtom(RecordWriter &out, std::uint32_t persistId, std::uint32_t slideId,
-                      std::uint32_t flags) {
+                      std::uint32_t flags, std::int32_t texts = 0) {
   RecordWriter atom;
   atom.u32(persistId);
   atom.u32(flags);
-  atom.i32(0);  // cTexts
+  atom.i32(texts);  // cTexts: placeholder texts that follow in the list
   atom.u32(slideId);
   atom.u32(0);
   out.atom(0, 0, kSlidePersistAtom, atom.bytes());
@@ -505,8 +551,9 @@ void writeDrawingGroup(RecordWriter &out, const std::vector<int> &shapesPerDrawi
   out.close();
 }
 
-void writeDocument(RecordWriter &out, int slideCount, const std::vector<int> &shapesPerDrawing,
-                   const PictureStore &store) {
+void writeDocument(RecordWriter &out, const std::vector<GenSlide> &slides,
+                   const std::vector<int> &shapesPerDrawing, const PictureStore &store) {
+  const int slideCount = static_cast<int>(slides.size());
   out.open(kDocument);
   writeDocumentAtom(out);
   writeEnvironment(out);
@@ -518,7 +565,10 @@ void writeDocument(RecordWriter &out, int slideCount, const std::vector<int> &sh
     out.open(kSlideListWithText, 0);
     for (int i = 0; i < slideCount; ++i) {
       const std::uint32_t fNonOutlineData = 0x4;
-      writePersistAtom(out, static_cast<std::uint32_t>(3 + i), kFirstSlideId + i, fNonOutlineData);
+      const QString &title = slides[static_cast<std::size_t>(i)].title;
+      writePersistAtom(out, static_cast<std::uint32_t>(3 + i), kFirstSlideId + i, fNonOutlineData,
+                       title.isEmpty() ? 0 : 1);
+      if (!title.isEmpty()) writeTextAtoms(out, kTextTypeTitle, title, kTitleSize);
     }
     out.close();
   }
@@ -578,7 +628,7 @@ void checkLimits(const std::vector<GenSlide> &slides) {
         QStringLiteral("A generated presentation holds at most %1 slides.").arg(kMaxSlides));
   }
   for (const GenSlide &slide : slides) {
-    if (slide.texts.size() + slide.pictures.size() > static_cast<std::size_t>(kMaxShapesPerSlide)) {
+    if (shapeCount(slide) > kMaxShapesPerSlide) {
       throw Error(
           QStringLiteral("A generated slide holds at most %1 shapes.").arg(kMaxShapesPerSlide));
     }
@@ -621,12 +671,11 @@ PresentationStreams buildStreams(const std::vector<GenSlide> &slides) {
   for (std::size_t i = 0; i < slides.size(); ++i) {
     partOffsets.push_back(static_cast<std::uint32_t>(parts.size()));
     writeSlide(parts, static_cast<int>(i) + 2, slides[i], storeIndexes[i]);
-    shapesPerDrawing.push_back(
-        static_cast<int>(slides[i].texts.size() + slides[i].pictures.size()) + 1);
+    shapesPerDrawing.push_back(shapeCount(slides[i]) + 1);
   }
 
   RecordWriter out;
-  writeDocument(out, static_cast<int>(slides.size()), shapesPerDrawing, store);
+  writeDocument(out, slides, shapesPerDrawing, store);
   const auto documentSize = static_cast<std::uint32_t>(out.size());
   std::vector<std::uint32_t> offsets{0};
   for (std::uint32_t partOffset : partOffsets) offsets.push_back(documentSize + partOffset);

@@ -1,8 +1,8 @@
 #pragma once
 
 // Writes small PowerPoint 97-2003 presentations (.ppt) for tests, examples
-// and benchmarks: slides holding text boxes and embedded JPEG or PNG
-// pictures, laid out top to bottom. The files follow the binary format that
+// and benchmarks: slides holding a title, text boxes and embedded JPEG or
+// PNG pictures, laid out top to bottom. The files follow the binary format that
 // PowerPoint and its compatible readers open: a compound file with the
 // "Current User", "PowerPoint Document" and "Pictures" streams.
 
@@ -28,6 +28,7 @@ struct GenPicture {
 };
 
 struct GenSlide {
+  QString title;               // a title placeholder when not empty
   std::vector<QString> texts;  // one text box each; '\n' starts a new paragraph
   std::vector<GenPicture> pictures;
 };
