@@ -1,0 +1,159 @@
+// Walks every file of the reference corpus through the object model and
+// compares what it finds with the reference readings in corpus-truth.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QTest>
+#include <map>
+
+#include "common/error.h"
+#include "office/ppt/application.h"
+
+namespace {
+
+// Where our reading differs from the reference after checking the bytes.
+struct Disagreement {
+  const char *file;
+  const char *aspect;  // "status", or "slide N"
+  const char *ours;    // what we report instead of the reference
+  const char *reason;
+};
+
+const Disagreement kDisagreements[] = {
+    {"", "", "", ""},
+};
+
+const Disagreement *disagreement(const QString &file, const QString &aspect) {
+  for (const Disagreement &d : kDisagreements)
+    if (file == QLatin1String(d.file) && aspect == QLatin1String(d.aspect)) return &d;
+  return nullptr;
+}
+
+QString sharedDir() { return qEnvironmentVariable("MORVANE_SHARED_DIR"); }
+
+QJsonObject readTruth(const QString &file) {
+  QFile f(sharedDir() + QStringLiteral("/corpus-truth/") + file + QStringLiteral(".json"));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+QString statusOf(const morvane::Error &e) {
+  return e.description().contains(QLatin1String("encrypted")) ? QStringLiteral("encrypted")
+                                                              : QStringLiteral("error");
+}
+
+// One slide as a comparable line: the shape types in order.
+QString typeLine(const QJsonObject &slide) {
+  QStringList types;
+  for (const QJsonValue &shape : slide.value(QLatin1String("shapes")).toArray())
+    types << QString::number(shape.toObject().value(QLatin1String("msoType")).toInt());
+  for (qsizetype i = 0; i < slide.value(QLatin1String("comments")).toArray().size(); ++i)
+    types << QStringLiteral("4");
+  return types.join(QLatin1Char(' '));
+}
+
+QString typeLine(PowerPoint::Shapes &shapes) {
+  QStringList types;
+  for (std::int32_t i = 1; i <= shapes.Count(); ++i)
+    types << QString::number(shapes.Item(i)->Type());
+  return types.join(QLatin1Char(' '));
+}
+
+// The stored text the reference expects for a shape of type 17, 15 or 19;
+// null when it gives none to compare.
+QString expectedText(const QJsonObject &shape) {
+  const int type = shape.value(QLatin1String("msoType")).toInt();
+  if (type == 17) return shape.value(QLatin1String("rawText")).toString(QStringLiteral(""));
+  if (type == 15) return shape.value(QLatin1String("wordArtText")).toString();
+  if (type != 19) return QString();
+  QString text;
+  for (const QJsonValue &row : shape.value(QLatin1String("table"))
+                                   .toObject()
+                                   .value(QLatin1String("rawCells"))
+                                   .toArray()) {
+    const QJsonArray cells = row.toArray();
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+      if (cells[i].isNull()) return QString();  // merged cells: not compared
+      text += cells[i].toString() + (i + 1 < cells.size() ? u'\t' : u'\r');
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+class PptCorpusTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    if (sharedDir().isEmpty() || !QDir(sharedDir() + QStringLiteral("/corpus")).exists())
+      QSKIP("The reference corpus (MORVANE_SHARED_DIR/corpus) is not available");
+  }
+
+  void corpus_data() {
+    QTest::addColumn<QString>("file");
+    const QDir dir(sharedDir() + QStringLiteral("/corpus"));
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+      QTest::newRow(qPrintable(name)) << name;
+  }
+
+  void corpus() {
+    QFETCH(QString, file);
+    const QJsonObject truth = readTruth(file);
+    QVERIFY2(!truth.isEmpty(), "no reference reading for this file");
+    auto app = office::ppt::createApplication();
+    QString status = QStringLiteral("ok");
+    std::shared_ptr<PowerPoint::Presentation> presentation;
+    try {
+      presentation = app->Presentations()->Open(sharedDir() + QStringLiteral("/corpus/") + file);
+    } catch (const morvane::Error &e) {
+      status = statusOf(e);
+      qInfo("%s: %s", qPrintable(file), qPrintable(e.description()));
+    }
+    compareAspect(file, QStringLiteral("status"), status,
+                  truth.value(QLatin1String("status")).toString());
+    if (status != QLatin1String("ok") || !presentation) return;
+
+    auto slides = presentation->Slides();
+    const QJsonArray truthSlides = truth.value(QLatin1String("slides")).toArray();
+    QCOMPARE(slides->Count(), truthSlides.size());
+    for (std::int32_t i = 1; i <= slides->Count(); ++i)
+      compareSlide(file, i, *slides->Item(i), truthSlides[i - 1].toObject());
+  }
+
+ private:
+  void compareAspect(const QString &file, const QString &aspect, const QString &ours,
+                     const QString &reference) {
+    if (const Disagreement *d = disagreement(file, aspect)) {
+      QCOMPARE(ours, QString::fromUtf8(d->ours));
+      return;
+    }
+    if (ours != reference)
+      QFAIL(qPrintable(QStringLiteral("%1, %2: ours \"%3\", reference \"%4\"")
+                           .arg(file, aspect, ours, reference)));
+  }
+
+  void compareSlide(const QString &file, std::int32_t index, PowerPoint::Slide &slide,
+                    const QJsonObject &truth) {
+    auto shapes = slide.Shapes();
+    const QString aspect = QStringLiteral("slide %1").arg(index);
+    compareAspect(file, aspect, typeLine(*shapes), typeLine(truth));
+    if (disagreement(file, aspect)) return;
+    const QJsonArray truthShapes = truth.value(QLatin1String("shapes")).toArray();
+    for (std::int32_t i = 1; i <= truthShapes.size(); ++i) {
+      const QString expected = expectedText(truthShapes[i - 1].toObject());
+      if (expected.isNull()) continue;
+      const QString ours = shapes->Item(i)->TextFrame()->TextRange()->Text();
+      compareAspect(file, QStringLiteral("slide %1 shape %2 text").arg(index).arg(i), ours,
+                    expected);
+    }
+  }
+};
+
+QTEST_GUILESS_MAIN(PptCorpusTest)
+#include "test_ppt_corpus.moc"
