@@ -1,13 +1,16 @@
 #pragma once
 
-// The picture store (OfficeArt BStore) of a presentation: the pictures that
-// shapes refer to by their 1-based pib, kept inline in the BStore or at an
-// offset of the "Pictures" stream.
+// The picture store of a presentation: the OfficeArt BStore container of the
+// drawing group, whose entries (OfficeArtFBSE) hold each picture either
+// inline or at an offset of the "Pictures" stream. Shapes refer to a picture
+// by its 1-based index in the store (the pib property).
 
+#include <QByteArray>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "office/ppt/bytereader.h"
 #include "office/ppt/stream.h"
@@ -15,19 +18,66 @@
 
 namespace office::ppt {
 
+// Largest picture or embedded object that is ever decompressed, whatever the
+// file declares.
+inline constexpr std::size_t kMaxInflatedBytes = 256u * 1024 * 1024;
+
+struct Inflated {
+  enum class End { Complete, Capped, InputEnded, Corrupt };
+  QByteArray data;
+  End end = End::Complete;
+};
+
+// Decompresses a zlib stream, stopping after cap bytes of output. Never
+// throws on bad data: the caller decides what a partial result is worth.
+Inflated inflateCapped(const std::uint8_t *data, std::size_t size, std::size_t cap);
+
+// The blip type numbers of OfficeArtFBSE (btWin32, btMacOS) as formats.
+office::render::BlipFormat formatOfBlipType(std::uint8_t blipType);
+
 class PictureStore {
  public:
-  // bstoreContainerBody: the body of the OfficeArtBStoreContainer; pictures:
-  // the "Pictures" stream, or null when the file has none.
+  // bstoreContainerBody: the body of the OfficeArtBStoreContainer. The bytes
+  // it points at must stay alive as long as the store (inline pictures are
+  // read from them on demand). pictures: the "Pictures" stream, may be null.
   PictureStore(ByteReader bstoreContainerBody, std::shared_ptr<RandomAccessStream> pictures);
+
   std::size_t count() const;
-  // The picture of entry pib (1-based) with its data, format and metafile
-  // header filled; nullopt for an empty or missing entry. Throws on damage.
+
+  // The picture of entry pib (1-based). nullopt for pib 0 and for an entry
+  // without a picture; throws morvane::Error when the entry or its picture is
+  // damaged or pib lies outside the store.
   std::optional<office::render::PictureSource> load(std::uint32_t pib) const;
 
+  // What the entry's OfficeArtFBSE declares for Windows and for the Mac
+  // (Unknown for an entry that is not an OfficeArtFBSE). A Mac PICT picture
+  // is declared WMF for Windows and PICT for the Mac; load() reports the
+  // format of the stored blip record.
+  office::render::BlipFormat declaredFormat(std::uint32_t pib) const;
+  office::render::BlipFormat declaredMacFormat(std::uint32_t pib) const;
+
  private:
-  ByteReader store_;
+  struct Entry {
+    enum class Kind { Bse, BareBlip, Unknown, Damaged } kind = Kind::Unknown;
+    std::uint8_t btWin32 = 0;
+    std::uint8_t btMacOS = 0;
+    std::uint32_t size = 0;
+    std::uint32_t foDelay = 0;
+    ByteReader inlineBlip;  // the blip record bytes when stored inline
+    bool hasInlineBlip = false;
+  };
+
+  static Entry parseEntry(std::uint16_t recType, ByteReader record, bool overruns);
+  const Entry &entry(std::uint32_t pib) const;
+  std::optional<office::render::PictureSource> loadFromPictures(const Entry &e) const;
+
+  std::vector<Entry> entries_;
   std::shared_ptr<RandomAccessStream> pictures_;
 };
+
+// Decodes one OfficeArtBlip record (header included). nullopt for a record
+// type that is not a picture; throws morvane::Error on damage. Exposed for
+// the embedded objects' preview pictures and for tests.
+std::optional<office::render::PictureSource> decodeBlip(ByteReader blipRecord);
 
 }  // namespace office::ppt
