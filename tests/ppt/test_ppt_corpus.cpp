@@ -1,6 +1,7 @@
 // Walks every file of the reference corpus through the object model and
 // compares what it finds with the reference readings in corpus-truth.
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -93,6 +94,26 @@ QString expectedText(const QJsonObject &shape) {
   return text;
 }
 
+QString formatName(office::render::BlipFormat format) {
+  using office::render::BlipFormat;
+  switch (format) {
+    case BlipFormat::Emf: return QStringLiteral("EMF");
+    case BlipFormat::Wmf: return QStringLiteral("WMF");
+    case BlipFormat::Pict: return QStringLiteral("PICT");
+    case BlipFormat::Jpeg: return QStringLiteral("JPEG");
+    case BlipFormat::Png: return QStringLiteral("PNG");
+    case BlipFormat::Dib: return QStringLiteral("DIB");
+    case BlipFormat::Tiff: return QStringLiteral("TIFF");
+    case BlipFormat::Unknown: break;
+  }
+  return QStringLiteral("unknown");
+}
+
+bool hashCompared(office::render::BlipFormat format) {
+  using office::render::BlipFormat;
+  return format == BlipFormat::Jpeg || format == BlipFormat::Png || format == BlipFormat::Emf;
+}
+
 }  // namespace
 
 class PptCorpusTest : public QObject {
@@ -135,7 +156,14 @@ class PptCorpusTest : public QObject {
       compareSlide(file, i, *slides->Item(i), truthSlides[i - 1].toObject());
   }
 
+  void cleanupTestCase() { qInfo("%d pictures and charts compared", picturesCompared_); }
+
  private:
+  int picturesCompared_ = 0;
+
+  void comparePicture(const QString &file, std::int32_t slide, std::int32_t index,
+                      PowerPoint::Shape &shape, const QJsonObject &truth);
+
   void compareAspect(const QString &file, const QString &aspect, const QString &ours,
                      const QString &reference) {
     if (const Disagreement *d = disagreement(file, aspect)) {
@@ -155,6 +183,7 @@ class PptCorpusTest : public QObject {
     if (disagreement(file, aspect)) return;
     const QJsonArray truthShapes = truth.value(QLatin1String("shapes")).toArray();
     for (std::int32_t i = 1; i <= truthShapes.size(); ++i) {
+      comparePicture(file, index, i, *shapes->Item(i), truthShapes[i - 1].toObject());
       const QString expected = expectedText(truthShapes[i - 1].toObject());
       if (expected.isNull()) continue;
       const QString ours = shapes->Item(i)->TextFrame()->TextRange()->Text();
@@ -163,6 +192,36 @@ class PptCorpusTest : public QObject {
     }
   }
 };
+
+// The picture of each picture and chart: its format, whether it is cropped,
+// and for bitmaps and EMF the very bytes the reference found.
+void PptCorpusTest::comparePicture(const QString &file, std::int32_t slide, std::int32_t index,
+                                   PowerPoint::Shape &shape, const QJsonObject &truth) {
+  const int type = truth.value(QLatin1String("msoType")).toInt();
+  const QJsonObject expected = truth.value(QLatin1String("picture")).toObject();
+  if ((type != 13 && type != 3) || expected.isEmpty() ||
+      expected.value(QLatin1String("dataMissing")).toBool())
+    return;
+  const QString aspect = QStringLiteral("slide %1 shape %2 picture").arg(slide).arg(index);
+  QString ours;
+  try {
+    const office::render::PictureSource picture = office::ppt::pictureOf(shape);
+    ours = formatName(picture.format) + (picture.crop.isNone() ? "" : " cropped");
+    if (hashCompared(picture.format))
+      ours += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(
+                                     picture.data, QCryptographicHash::Sha256).toHex());
+  } catch (const morvane::Error &e) {
+    ours = QStringLiteral("error: ") + e.description();
+  }
+  QString reference = expected.value(QLatin1String("format")).toString() +
+                      (expected.value(QLatin1String("crop")).toBool() ? " cropped" : "");
+  const QString format = expected.value(QLatin1String("format")).toString();
+  if (format == QLatin1String("JPEG") || format == QLatin1String("PNG") ||
+      format == QLatin1String("EMF"))
+    reference += QLatin1Char(' ') + expected.value(QLatin1String("sha256")).toString();
+  ++picturesCompared_;
+  compareAspect(file, aspect, ours, reference);
+}
 
 QTEST_GUILESS_MAIN(PptCorpusTest)
 #include "test_ppt_corpus.moc"

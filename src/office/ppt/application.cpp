@@ -74,6 +74,8 @@ class Shape : public PowerPoint::Shape {
       office::render::exportBmp(picture, path);
   }
 
+  office::render::PictureSource picture() const { return pictureOfShape(); }
+
   std::shared_ptr<PowerPoint::TextFrame> TextFrame() override {
     if (!canHoldText(shape_->type)) fail(QStringLiteral("This shape has no text frame"));
     return std::make_shared<ppt::TextFrame>(doc_, slide_, shape_);
@@ -196,6 +198,12 @@ class Application : public PowerPoint::Application {
 
 std::shared_ptr<PowerPoint::Application> createApplication() {
   return std::make_shared<ppt::Application>();
+}
+
+office::render::PictureSource pictureOf(PowerPoint::Shape &shape) {
+  const auto *ours = dynamic_cast<const ppt::Shape *>(&shape);
+  if (!ours) fail(QStringLiteral("The shape does not come from this reader"));
+  return ours->picture();
 }
 
 }  // namespace office::ppt
