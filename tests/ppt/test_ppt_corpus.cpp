@@ -81,10 +81,8 @@ QString expectedText(const QJsonObject &shape) {
   if (type == 15) return shape.value(QLatin1String("wordArtText")).toString();
   if (type != 19) return QString();
   QString text;
-  for (const QJsonValue &row : shape.value(QLatin1String("table"))
-                                   .toObject()
-                                   .value(QLatin1String("rawCells"))
-                                   .toArray()) {
+  for (const QJsonValue &row :
+       shape.value(QLatin1String("table")).toObject().value(QLatin1String("rawCells")).toArray()) {
     const QJsonArray cells = row.toArray();
     for (qsizetype i = 0; i < cells.size(); ++i) {
       if (cells[i].isNull()) return QString();  // merged cells: not compared
@@ -97,14 +95,22 @@ QString expectedText(const QJsonObject &shape) {
 QString formatName(office::render::BlipFormat format) {
   using office::render::BlipFormat;
   switch (format) {
-    case BlipFormat::Emf: return QStringLiteral("EMF");
-    case BlipFormat::Wmf: return QStringLiteral("WMF");
-    case BlipFormat::Pict: return QStringLiteral("PICT");
-    case BlipFormat::Jpeg: return QStringLiteral("JPEG");
-    case BlipFormat::Png: return QStringLiteral("PNG");
-    case BlipFormat::Dib: return QStringLiteral("DIB");
-    case BlipFormat::Tiff: return QStringLiteral("TIFF");
-    case BlipFormat::Unknown: break;
+    case BlipFormat::Emf:
+      return QStringLiteral("EMF");
+    case BlipFormat::Wmf:
+      return QStringLiteral("WMF");
+    case BlipFormat::Pict:
+      return QStringLiteral("PICT");
+    case BlipFormat::Jpeg:
+      return QStringLiteral("JPEG");
+    case BlipFormat::Png:
+      return QStringLiteral("PNG");
+    case BlipFormat::Dib:
+      return QStringLiteral("DIB");
+    case BlipFormat::Tiff:
+      return QStringLiteral("TIFF");
+    case BlipFormat::Unknown:
+      break;
   }
   return QStringLiteral("unknown");
 }
@@ -208,8 +214,9 @@ void PptCorpusTest::comparePicture(const QString &file, std::int32_t slide, std:
     const office::render::PictureSource picture = office::ppt::pictureOf(shape);
     ours = formatName(picture.format) + (picture.crop.isNone() ? "" : " cropped");
     if (hashCompared(picture.format))
-      ours += QLatin1Char(' ') + QString::fromLatin1(QCryptographicHash::hash(
-                                     picture.data, QCryptographicHash::Sha256).toHex());
+      ours += QLatin1Char(' ') +
+              QString::fromLatin1(
+                  QCryptographicHash::hash(picture.data, QCryptographicHash::Sha256).toHex());
   } catch (const morvane::Error &e) {
     ours = QStringLiteral("error: ") + e.description();
   }

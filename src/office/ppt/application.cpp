@@ -95,7 +95,8 @@ class Shape : public PowerPoint::Shape {
       const double width = double(record.anchor->right) - record.anchor->left;
       const double height = double(record.anchor->bottom) - record.anchor->top;
       if (width > 0 && height > 0)
-        picture->shapeSizeInches = QSizeF(width / kMasterUnitsPerInch, height / kMasterUnitsPerInch);
+        picture->shapeSizeInches =
+            QSizeF(width / kMasterUnitsPerInch, height / kMasterUnitsPerInch);
     }
     return std::move(*picture);
   }

@@ -98,8 +98,8 @@ void checkSignature(const QByteArray &head) {
 }
 
 QString takeMessage(GError *error) {
-  QString text = error && error->message ? QString::fromUtf8(error->message)
-                                         : QStringLiteral("unknown error");
+  QString text =
+      error && error->message ? QString::fromUtf8(error->message) : QStringLiteral("unknown error");
   if (error) g_error_free(error);
   return text;
 }
@@ -157,8 +157,8 @@ std::unique_ptr<CompoundFile> CompoundFile::open(const QString &path) {
 std::unique_ptr<CompoundFile> CompoundFile::fromMemory(const QByteArray &bytes) {
   initGsfOnce();
   checkSignature(bytes.left(8));
-  GsfInput *owned = gsf_input_memory_new_clone(
-      reinterpret_cast<const guint8 *>(bytes.constData()), gsf_off_t(bytes.size()));
+  GsfInput *owned = gsf_input_memory_new_clone(reinterpret_cast<const guint8 *>(bytes.constData()),
+                                               gsf_off_t(bytes.size()));
   if (!owned) fail(QStringLiteral("the file cannot be read"));
   return std::unique_ptr<CompoundFile>(new CompoundFile(openInfile(owned)));
 }

@@ -23,9 +23,9 @@ class CompoundFile;
 
 // A top-level shape of a slide as the object model shows it.
 struct SlideShape {
-  std::int32_t type = 0;   // Office shape type
-  ShapeRecord record;      // empty for comments
-  QString commentText;     // comments (type 4) only
+  std::int32_t type = 0;  // Office shape type
+  ShapeRecord record;     // empty for comments
+  QString commentText;    // comments (type 4) only
 };
 
 class Document {
@@ -64,7 +64,7 @@ class Document {
   QString textOf(const SlideEntry &slide, const ShapeRecord &shape);
 
   std::unique_ptr<CompoundFile> file_;
-  QByteArray stream_;  // "PowerPoint Document"
+  QByteArray stream_;                               // "PowerPoint Document"
   std::map<std::uint32_t, std::uint32_t> persist_;  // persist id -> stream offset
   std::uint32_t docPersistId_ = 0;
   std::uint32_t encryptSessionPersistId_ = 0;

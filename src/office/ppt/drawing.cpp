@@ -88,7 +88,8 @@ void readClientData(ByteReader body, ShapeRecord &shape, WorkBudget &budget) {
           if (r.body.size() >= 4) shape.exObjRef = r.body.u32();
           break;
         case rt::InteractiveInfo:
-          if (auto atom = findChild(r.body, rt::InteractiveInfoAtom); atom && atom->body.size() >= 9) {
+          if (auto atom = findChild(r.body, rt::InteractiveInfoAtom);
+              atom && atom->body.size() >= 9) {
             atom->body.skip(8);
             shape.interactiveAction = atom->body.u8();
           }
@@ -140,7 +141,8 @@ void readShapeChildren(ByteReader body, ShapeRecord &shape, WorkBudget &budget) 
 }  // namespace
 
 bool ShapeRecord::refersToObject() const {
-  return isFrame() && (exObjRef || interactiveAction == kActionOle || interactiveAction == kActionMedia);
+  return isFrame() &&
+         (exObjRef || interactiveAction == kActionOle || interactiveAction == kActionMedia);
 }
 
 ShapeRecord readShapeRecord(const Record &container, WorkBudget &budget) {
@@ -196,7 +198,7 @@ std::int32_t objectFrameType(const ShapeRecord &shape,
     if (found != objects.end()) object = &found->second;
   }
   if (shape.interactiveAction == kActionMedia || (object && object->kind == ExObjKind::Media))
-    return 16;  // msoMedia
+    return 16;                               // msoMedia
   return object && object->isChart ? 3 : 7;  // msoChart : msoEmbeddedOLEObject
 }
 
@@ -210,12 +212,12 @@ std::int32_t officeShapeType(const ShapeRecord &shape,
   }
   if (shape.refersToObject()) return objectFrameType(shape, objects);
   if (shape.isFrame()) return isLinkedPicture(shape) ? 11 : 13;  // msoLinkedPicture : msoPicture
-  if (shape.placeholder) return 14;                            // msoPlaceholder
-  if (shape.shapeType == spt::TextBox) return 17;              // msoTextBox
+  if (shape.placeholder) return 14;                              // msoPlaceholder
+  if (shape.shapeType == spt::TextBox) return 17;                // msoTextBox
   if (shape.shapeType >= spt::FirstWordArt && shape.shapeType <= spt::LastWordArt)
-    return 15;                                  // msoTextEffect
-  if (shape.shapeType == spt::Line) return 9;   // msoLine
-  return 1;                                     // msoAutoShape
+    return 15;                                 // msoTextEffect
+  if (shape.shapeType == spt::Line) return 9;  // msoLine
+  return 1;                                    // msoAutoShape
 }
 
 QString decodeTextAtom(const Record &atom) {

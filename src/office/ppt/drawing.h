@@ -75,7 +75,8 @@ QString decodeTextAtom(const Record &atom);
 
 // The text a ClientTextbox holds itself; nullopt when it refers to outline
 // text instead (outlineIndex is then set) or holds none (outlineIndex unset).
-std::optional<QString> textboxText(ByteReader clientTextbox, std::optional<std::int32_t> &outlineIndex);
+std::optional<QString> textboxText(ByteReader clientTextbox,
+                                   std::optional<std::int32_t> &outlineIndex);
 
 // The index-th text (0-based) of a slide's text records in the slide list.
 QString outlineText(ByteReader slideTexts, std::int32_t index);
