@@ -201,6 +201,10 @@ std::shared_ptr<PowerPoint::Application> createApplication() {
   return std::make_shared<ppt::Application>();
 }
 
+std::shared_ptr<PowerPoint::Presentation> openPresentation(const QByteArray &bytes) {
+  return std::make_shared<ppt::Presentation>(Document::openBytes(bytes));
+}
+
 office::render::PictureSource pictureOf(PowerPoint::Shape &shape) {
   const auto *ours = dynamic_cast<const ppt::Shape *>(&shape);
   if (!ours) fail(QStringLiteral("The shape does not come from this reader"));
