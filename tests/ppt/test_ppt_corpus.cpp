@@ -196,6 +196,14 @@ class PptCorpusTest : public QObject {
       compareAspect(file, QStringLiteral("slide %1 shape %2 text").arg(index).arg(i), ours,
                     expected);
     }
+    // Comments follow the drawing's shapes, in their stored order.
+    const QJsonArray comments = truth.value(QLatin1String("comments")).toArray();
+    for (qsizetype c = 0; c < comments.size(); ++c) {
+      const std::int32_t i = std::int32_t(truthShapes.size() + c + 1);
+      compareAspect(file, QStringLiteral("slide %1 comment %2").arg(index).arg(c + 1),
+                    shapes->Item(i)->TextFrame()->TextRange()->Text(),
+                    comments[c].toObject().value(QLatin1String("text")).toString());
+    }
   }
 };
 

@@ -56,6 +56,8 @@ void initGsfOnce() {
     const auto levels = GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL);
     g_log_set_handler("libgsf:msole", levels, quiet, nullptr);
     g_log_set_handler("libgsf", levels, quiet, nullptr);
+    // Some of libgsf's messages carry no domain.
+    g_log_set_handler(nullptr, levels, quiet, nullptr);
   });
 }
 
