@@ -243,6 +243,25 @@ class PptReaderTest : public QObject {
     }
   }
 
+  void truncatedCorpusFile() {
+    QFile source(qEnvironmentVariable("MORVANE_SHARED_DIR") +
+                 QStringLiteral("/corpus/basic_test_ppt_file.ppt"));
+    if (!source.open(QIODevice::ReadOnly)) QSKIP("The reference corpus is not available");
+    const QByteArray bytes = source.readAll();
+    const QString path = dir_.filePath(QStringLiteral("cut.ppt"));
+    int failures = 0;
+    for (int part = 1; part < 40; ++part) {
+      QVERIFY(writeFile(path, bytes.left(bytes.size() * part / 40)));
+      try {
+        walk(path);
+      } catch (const morvane::Error &e) {
+        QVERIFY2(e.description().contains("damaged"), qPrintable(e.description()));
+        ++failures;
+      }
+    }
+    QVERIFY(failures > 0);
+  }
+
   void editChain() {
     SlideSpec older{{shape(textBox(QStringLiteral("first save")))}, {}, {}};
     SlideSpec newer{{shape(textBox(QStringLiteral("second save")))}, {}, {}};

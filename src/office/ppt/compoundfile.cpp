@@ -132,19 +132,23 @@ struct CompoundFile::Handles {
   explicit Handles(GsfInfile *infile) : root(infile), folder(root) {}
   GRef<GsfInfile> root;
   GRef<GsfInfile> folder;  // where streams are looked up
+  gsf_off_t fileSize = 0;
 };
 
 CompoundFile::CompoundFile(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
 CompoundFile::~CompoundFile() = default;
 
 static std::unique_ptr<CompoundFile::Handles> openInfile(GsfInput *input) {
+  const gsf_off_t fileSize = gsf_input_size(input);
   GError *error = nullptr;
   GsfInfile *root = gsf_infile_msole_new(input, &error);
   g_object_unref(input);
   if (!root)
     fail(QStringLiteral("the file is damaged or truncated (the compound file cannot be read: %1)")
              .arg(takeMessage(error)));
-  return std::make_unique<CompoundFile::Handles>(root);
+  auto handles = std::make_unique<CompoundFile::Handles>(root);
+  handles->fileSize = fileSize;
+  return handles;
 }
 
 std::unique_ptr<CompoundFile> CompoundFile::open(const QString &path) {
@@ -174,6 +178,21 @@ bool CompoundFile::enterStorage(const char *name) {
   }
   handles_->folder = GRef<GsfInfile>(GSF_INFILE(child));
   return true;
+}
+
+bool CompoundFile::isListed(const char *name) const {
+  GsfInfile *folder = handles_->folder.get();
+  const int count = gsf_infile_num_children(folder);
+  for (int i = 0; i < count; ++i) {
+    const char *entry = gsf_infile_name_by_index(folder, i);
+    if (entry && std::strcmp(entry, name) == 0) return true;
+  }
+  return false;
+}
+
+bool CompoundFile::looksTruncated() const {
+  constexpr gsf_off_t kSector = 512;
+  return handles_->fileSize % kSector != 0 || gsf_infile_num_children(handles_->folder.get()) <= 0;
 }
 
 bool CompoundFile::hasStream(const char *name) const {

@@ -28,6 +28,11 @@ class CompoundFile {
   bool enterStorage(const char *name);
 
   bool hasStream(const char *name) const;
+  // True when the folder's directory names an entry, readable or not.
+  bool isListed(const char *name) const;
+  // True when the file ends inside a sector or its folder lists nothing:
+  // signs of a file cut short.
+  bool looksTruncated() const;
   // The whole stream; throws when it is larger than maxSize or unreadable.
   QByteArray readStream(const char *name, std::uint64_t maxSize) const;
   // Random access to a stream without loading it; null when absent.

@@ -31,6 +31,8 @@ const char kCurrentUserStream[] = "Current User";
 
 void checkStreams(const CompoundFile &file) {
   if (file.hasStream("EncryptionInfo") || file.hasStream("EncryptedPackage")) failEncrypted();
+  if (!file.hasStream(kDocumentStream) && (file.isListed(kDocumentStream) || file.looksTruncated()))
+    throwDamaged(QStringLiteral("the stream \"PowerPoint Document\" cannot be read"), 0);
   if (!file.hasStream(kDocumentStream))
     fail(QStringLiteral(
         "the file is a compound file without a presentation (perhaps a Word or Excel file "
@@ -160,20 +162,32 @@ void Document::load() {
   checkStreams(*file_);
   const CurrentUser user = readCurrentUser(*file_);
   stream_ = file_->readStream(kDocumentStream, kMaxDocumentStream);
+  // A broken chain of edits, or one that leads to no document, is repaired
+  // from the edits found in the stream itself.
   const bool followed = user.offsetToCurrentEdit && followEdits(*user.offsetToCurrentEdit);
-  if (!followed && !scanEdits()) {
-    if (user.pp95Layout || file_->hasStream("Header") || file_->hasStream("PP40")) failOld();
-    throwDamaged(QStringLiteral("no valid user edit found"), 0);
+  if (followed) checkEncryption();
+  if (!followed || !findDocument()) {
+    if (!scanEdits()) {
+      if (user.pp95Layout || file_->hasStream("Header") || file_->hasStream("PP40")) failOld();
+      throwDamaged(QStringLiteral("no valid user edit found"), 0);
+    }
+    checkEncryption();
+    if (!findDocument()) throwDamaged(QStringLiteral("the document record is missing"), 0);
   }
-  if (encryptSessionPersistId_ != 0) {
-    const auto crypt = persistRecord(encryptSessionPersistId_);
-    if (crypt && crypt->recType == kCryptSession10Container) failEncrypted();
-  }
-  const auto doc = persistRecord(docPersistId_);
-  if (!doc || doc->recType != rt::Document)
-    throwDamaged(QStringLiteral("the document record is missing"), 0);
-  document_ = *doc;
   readSlideList();
+}
+
+bool Document::findDocument() {
+  const auto doc = persistRecord(docPersistId_);
+  if (!doc || doc->recType != rt::Document) return false;
+  document_ = *doc;
+  return true;
+}
+
+void Document::checkEncryption() const {
+  if (encryptSessionPersistId_ == 0) return;
+  const auto crypt = persistRecord(encryptSessionPersistId_);
+  if (crypt && crypt->recType == kCryptSession10Container) failEncrypted();
 }
 
 ByteReader Document::streamReader() const {

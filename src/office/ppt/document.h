@@ -57,6 +57,8 @@ class Document {
   ByteReader streamReader() const;
   bool followEdits(std::uint32_t currentEdit);
   bool scanEdits();
+  bool findDocument();
+  void checkEncryption() const;
   std::optional<Record> persistRecord(std::uint32_t persistId) const;
   void readSlideList();
   const std::map<std::uint32_t, ExObject> &objects();
