@@ -2,6 +2,7 @@
 // be opened, the chain of edits, which shapes a slide yields with which type,
 // and their text.
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
 #include <QTemporaryDir>
@@ -153,6 +154,9 @@ class PptReaderTest : public QObject {
   void missingUnreadableAndFolder() {
     QVERIFY(openError(dir_.filePath(QStringLiteral("absent.ppt"))).contains("does not exist"));
     QVERIFY(openError(dir_.path()).contains("folder"));
+    const QString fifo = dir_.filePath(QStringLiteral("pipe.ppt"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(openError(fifo).contains("not a regular file"));
     const QString locked = dir_.filePath(QStringLiteral("locked.ppt"));
     QVERIFY(writeFile(locked, "x"));
     QFile::setPermissions(locked, QFileDevice::Permissions());

@@ -67,7 +67,8 @@ QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error
 // unreadable file gets its system reason.
 QByteArray readSignature(const QString &path) {
   const QByteArray native = QFile::encodeName(path);
-  const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a named pipe given as the file cannot hang us.
+  const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int error = errno;
     if (error == ENOENT) fail(QStringLiteral("the file does not exist"));
@@ -75,9 +76,10 @@ QByteArray readSignature(const QString &path) {
     fail(QStringLiteral("the file cannot be opened (%1)").arg(errnoText(error)));
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
     ::close(fd);
-    fail(QStringLiteral("the path is a folder, not a file"));
+    fail(S_ISDIR(info.st_mode) ? QStringLiteral("the path is a folder, not a file")
+                               : QStringLiteral("the path is not a regular file"));
   }
   char buffer[8] = {};
   const ssize_t got = ::read(fd, buffer, sizeof buffer);
