@@ -197,12 +197,7 @@ bool CompoundFile::looksTruncated() const {
   return handles_->fileSize % kSector != 0 || gsf_infile_num_children(handles_->folder.get()) <= 0;
 }
 
-bool CompoundFile::hasStream(const char *name) const {
-  GsfInput *child = gsf_infile_child_by_name(handles_->folder.get(), name);
-  if (!child) return false;
-  g_object_unref(child);
-  return true;
-}
+bool CompoundFile::hasStream(const char *name) const { return openStream(name) != nullptr; }
 
 std::shared_ptr<RandomAccessStream> CompoundFile::openStream(const char *name) const {
   GsfInput *child = gsf_infile_child_by_name(handles_->folder.get(), name);
@@ -218,7 +213,7 @@ std::shared_ptr<RandomAccessStream> CompoundFile::openStream(const char *name) c
 QByteArray CompoundFile::readStream(const char *name, std::uint64_t maxSize) const {
   const auto stream = openStream(name);
   if (!stream)
-    fail(QStringLiteral("the file is damaged or truncated (the stream \"%1\" is missing)")
+    fail(QStringLiteral("the file is damaged or truncated (the stream \"%1\" cannot be read)")
              .arg(QLatin1String(name)));
   if (stream->size() > maxSize)
     fail(QStringLiteral("the file is too large to read (the stream \"%1\" holds %2 bytes)")

@@ -27,6 +27,7 @@ class CompoundFile {
   // file has such a storage; false otherwise.
   bool enterStorage(const char *name);
 
+  // True for a readable stream (not a storage) of that name.
   bool hasStream(const char *name) const;
   // True when the folder's directory names an entry, readable or not.
   bool isListed(const char *name) const;

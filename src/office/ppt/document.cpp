@@ -21,6 +21,10 @@ const char kCurrentUserStream[] = "Current User";
 
 [[noreturn]] void fail(const QString &reason) { throw morvane::Error(reason); }
 
+[[noreturn]] void failDamaged(const QString &what) {
+  fail(QStringLiteral("the file is damaged or truncated (%1)").arg(what));
+}
+
 [[noreturn]] void failEncrypted() {
   fail(QStringLiteral("the presentation is encrypted (password-protected)"));
 }
@@ -32,7 +36,8 @@ const char kCurrentUserStream[] = "Current User";
 void checkStreams(const CompoundFile &file) {
   if (file.hasStream("EncryptionInfo") || file.hasStream("EncryptedPackage")) failEncrypted();
   if (!file.hasStream(kDocumentStream) && (file.isListed(kDocumentStream) || file.looksTruncated()))
-    throwDamaged(QStringLiteral("the stream \"PowerPoint Document\" cannot be read"), 0);
+    fail(QStringLiteral(
+        "the file is damaged or truncated (the stream \"PowerPoint Document\" cannot be read)"));
   if (!file.hasStream(kDocumentStream))
     fail(QStringLiteral(
         "the file is a compound file without a presentation (perhaps a Word or Excel file "
@@ -168,11 +173,11 @@ void Document::load() {
   if (followed) checkEncryption();
   if (!followed || !findDocument()) {
     if (!scanEdits()) {
-      if (user.pp95Layout || file_->hasStream("Header") || file_->hasStream("PP40")) failOld();
-      throwDamaged(QStringLiteral("no valid user edit found"), 0);
+      if (user.pp95Layout || file_->isListed("Header") || file_->isListed("PP40")) failOld();
+      failDamaged(QStringLiteral("no valid user edit found"));
     }
     checkEncryption();
-    if (!findDocument()) throwDamaged(QStringLiteral("the document record is missing"), 0);
+    if (!findDocument()) failDamaged(QStringLiteral("the document record is missing"));
   }
   readSlideList();
 }
@@ -294,7 +299,7 @@ const std::vector<SlideShape> &Document::slideShapes(std::size_t index) {
 std::vector<SlideShape> Document::readSlide(const SlideEntry &slide) {
   const auto container = persistRecord(slide.persistId);
   if (!container || container->recType != rt::Slide)
-    throwDamaged(QStringLiteral("a slide record is missing"), 0);
+    failDamaged(QStringLiteral("a slide record is missing"));
   std::vector<SlideShape> shapes;
   if (const auto drawing = findChild(container->body, rt::PPDrawing)) {
     for (ShapeRecord &record : readTopLevelShapes(drawing->body, budget_)) {
