@@ -28,6 +28,9 @@ constexpr std::uint16_t kRtBlipTiff = 0xF029;
 constexpr std::uint16_t kRtBlipJpegCmyk = 0xF02A;
 
 constexpr std::size_t kRecordHeaderBytes = 8;
+// More entries than any real presentation holds; a store claiming more is
+// read up to here (entries past it are reported as outside the store).
+constexpr std::size_t kMaxEntries = 1u << 18;
 constexpr std::size_t kFbseFixedBytes = 36;
 constexpr std::size_t kUidBytes = 16;
 constexpr std::size_t kBitmapTagBytes = 1;
@@ -235,7 +238,7 @@ std::optional<PictureSource> decodeBlip(ByteReader blipRecord) {
 
 PictureStore::PictureStore(ByteReader body, std::shared_ptr<RandomAccessStream> pictures)
     : pictures_(std::move(pictures)) {
-  while (body.remaining() >= kRecordHeaderBytes) {
+  while (body.remaining() >= kRecordHeaderBytes && entries_.size() < kMaxEntries) {
     const std::size_t start = body.pos();
     body.u16();
     const std::uint16_t recType = body.u16();
@@ -276,10 +279,18 @@ PictureStore::Entry PictureStore::parseEntry(std::uint16_t recType, ByteReader r
   record.u8();
   const std::uint8_t cbName = record.u8();
   record.skip(2);
+  // A blip record may follow the name; other trailing bytes are ignored and
+  // the picture is looked for in the "Pictures" stream.
   if (record.remaining() >= std::size_t(cbName) + kRecordHeaderBytes) {
     record.skip(cbName);
-    e.inlineBlip = record.sub(record.remaining());
-    e.hasInlineBlip = true;
+    ByteReader rest = record.sub(record.remaining());
+    ByteReader peek = rest;
+    peek.u16();
+    const std::uint16_t blipType = peek.u16();
+    if (blipType >= kRtBlipFirst && blipType <= kRtBlipLast) {
+      e.inlineBlip = rest;
+      e.hasInlineBlip = true;
+    }
   }
   return e;
 }

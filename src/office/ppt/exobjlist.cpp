@@ -38,6 +38,8 @@ constexpr std::uint16_t kCompressedStorageInstance = 1;
 constexpr std::size_t kMaxInspectedObjectBytes = 64u * 1024 * 1024;
 constexpr gsf_off_t kMaxCompObjBytes = 64 * 1024;
 constexpr std::uint32_t kMaxCompObjString = 4096;
+// More external objects than any real presentation holds.
+constexpr std::size_t kMaxObjects = 1u << 16;
 
 bool isMediaContainer(std::uint16_t recType) {
   switch (recType) {
@@ -226,7 +228,7 @@ CompObjNames readCompObjNames(const QByteArray &compoundFile) {
 
 std::map<std::uint32_t, ExObject> readExObjList(ByteReader body, const PersistLookup &persist) {
   std::map<std::uint32_t, ExObject> objects;
-  while (!body.atEnd()) {
+  while (!body.atEnd() && objects.size() < kMaxObjects) {
     Record entry;
     try {
       entry = readRecord(body);
