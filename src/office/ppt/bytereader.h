@@ -75,7 +75,8 @@ class ByteReader {
 
  private:
   void need(std::uint64_t count) const {
-    if (count > size_ - pos_) throwDamaged(QStringLiteral("record runs past its end"), base_ + pos_);
+    if (count > size_ - pos_)
+      throwDamaged(QStringLiteral("record runs past its end"), base_ + pos_);
   }
 
   const std::uint8_t *data_ = nullptr;

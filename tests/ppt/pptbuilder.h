@@ -1,0 +1,70 @@
+#pragma once
+
+// Builds small PowerPoint 97-2003 files record by record, so that tests can
+// state exactly which records a file holds.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace pptbuilder {
+
+QByteArray u16(std::uint16_t v);
+QByteArray u32(std::uint32_t v);
+QByteArray utf16(const QString &text);
+
+QByteArray atom(std::uint16_t type, const QByteArray &body, std::uint16_t instance = 0);
+QByteArray container(std::uint16_t type, const QList<QByteArray> &children,
+                     std::uint16_t instance = 0);
+
+// One OfficeArt shape (spContainer).
+struct ShapeSpec {
+  std::uint16_t shapeType = 1;
+  std::uint32_t flags = 0xA00;                                      // fHaveAnchor | fHaveSpt
+  std::vector<std::pair<std::uint16_t, std::uint32_t>> properties;  // simple properties
+  QString wordArt;  // gtextUNICODE, stored with a trailing NUL
+  std::int16_t top = 0, left = 0, right = 576, bottom = 576;
+  bool childAnchor = false;  // group members
+  QList<QByteArray> clientData;
+  QList<QByteArray> textbox;  // ClientTextbox children
+};
+
+QByteArray shape(const ShapeSpec &spec);
+// A group (spgrContainer) of members; tableProperties set when table.
+QByteArray group(const QList<QByteArray> &members, bool table);
+QByteArray textAtoms(const QString &text);  // TextHeaderAtom + TextCharsAtom
+QByteArray outlineRef(std::int32_t index);
+QByteArray placeholder();
+QByteArray exObjRef(std::uint32_t id);
+QByteArray comment(const QString &text);  // a ___PPT10 tag holding one comment
+
+struct SlideSpec {
+  QList<QByteArray> shapes;        // top-level shapes, drawing order
+  QList<QString> outlineTexts;     // the slide list's texts of this slide
+  QList<QByteArray> extraRecords;  // more children of the slide container
+};
+
+struct Options {
+  QByteArray exObjList;  // a whole ExObjList record, or empty
+  std::uint32_t headerToken = 0xE391C05F;
+  bool editLoop = false;          // the user edit points back at itself
+  bool encryptedSession = false;  // a CryptSession10Container is referenced
+  // A second, newer edit that replaces slide 1 with this slide.
+  std::optional<SlideSpec> newerSlide1;
+};
+
+// The "PowerPoint Document" and "Current User" streams of a presentation.
+struct Streams {
+  QByteArray document;
+  QByteArray currentUser;
+};
+Streams presentation(const QList<SlideSpec> &slides, const Options &options = {});
+
+// Writes a compound file holding the given streams (name, bytes).
+bool writeCompoundFile(const QString &path, const QList<std::pair<QString, QByteArray>> &streams);
+
+}  // namespace pptbuilder
