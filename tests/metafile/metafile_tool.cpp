@@ -54,7 +54,8 @@ int main(int argc, char **argv) {
     }
     for (const auto &blip : blips) {
       bool emf = blip.picture.format == office::render::BlipFormat::Emf;
-      QString base = QStringLiteral("%1-%2").arg(QFileInfo(path).completeBaseName()).arg(blip.offset);
+      QString base =
+          QStringLiteral("%1-%2").arg(QFileInfo(path).completeBaseName()).arg(blip.offset);
       QFile raw(out.filePath(base + (emf ? ".emf" : ".wmf")));
       raw.open(QIODevice::WriteOnly);
       bool placeable = !emf && !blip.picture.data.startsWith("\xD7\xCD\xC6\x9A");

@@ -26,7 +26,8 @@ std::uint16_t le16(const std::uint8_t *p) { return qFromLittleEndian<quint16>(p)
 bool readLayout(const std::uint8_t *info, std::size_t size, DibLayout &d) {
   if (size < 4) return false;
   d.headerSize = le32(info);
-  if (d.headerSize < kCoreHeader || d.headerSize > size || (d.headerSize > kCoreHeader && d.headerSize < 40))
+  if (d.headerSize < kCoreHeader || d.headerSize > size ||
+      (d.headerSize > kCoreHeader && d.headerSize < 40))
     return false;
   std::uint32_t colorsUsed = 0;
   int entryBytes = 4;
@@ -45,8 +46,16 @@ bool readLayout(const std::uint8_t *info, std::size_t size, DibLayout &d) {
   std::int64_t pixels = d.width * (d.height < 0 ? -d.height : d.height);
   if (d.width <= 0 || d.height == 0 || pixels > kMaxDibPixels) return false;
   switch (d.bitCount) {
-    case 0: case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return false;
+    case 0:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      return false;
   }
   std::uint32_t maxColors = d.bitCount >= 1 && d.bitCount <= 8 ? (1u << d.bitCount) : 0;
   std::uint32_t colors = colorsUsed == 0 ? maxColors : std::min<std::uint32_t>(colorsUsed, 4096);

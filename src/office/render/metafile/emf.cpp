@@ -18,24 +18,100 @@ namespace {
 using office::ppt::ByteReader;
 
 enum EmfRecord : std::uint32_t {
-  EmrHeader = 1, EmrPolyBezier, EmrPolygon, EmrPolyline, EmrPolyBezierTo, EmrPolylineTo,
-  EmrPolyPolyline, EmrPolyPolygon, EmrSetWindowExtEx, EmrSetWindowOrgEx, EmrSetViewportExtEx,
-  EmrSetViewportOrgEx, EmrSetBrushOrgEx, EmrEof, EmrSetPixelV, EmrSetMapperFlags, EmrSetMapMode,
-  EmrSetBkMode, EmrSetPolyFillMode, EmrSetRop2, EmrSetStretchBltMode, EmrSetTextAlign,
-  EmrSetColorAdjustment, EmrSetTextColor, EmrSetBkColor, EmrOffsetClipRgn, EmrMoveToEx,
-  EmrSetMetaRgn, EmrExcludeClipRect, EmrIntersectClipRect, EmrScaleViewportExtEx,
-  EmrScaleWindowExtEx, EmrSaveDc, EmrRestoreDc, EmrSetWorldTransform, EmrModifyWorldTransform,
-  EmrSelectObject, EmrCreatePen, EmrCreateBrushIndirect, EmrDeleteObject, EmrAngleArc, EmrEllipse,
-  EmrRectangle, EmrRoundRect, EmrArc, EmrChord, EmrPie, EmrSelectPalette, EmrCreatePalette,
-  EmrSetPaletteEntries, EmrResizePalette, EmrRealizePalette, EmrExtFloodFill, EmrLineTo, EmrArcTo,
-  EmrPolyDraw, EmrSetArcDirection, EmrSetMiterLimit, EmrBeginPath, EmrEndPath, EmrCloseFigure,
-  EmrFillPath, EmrStrokeAndFillPath, EmrStrokePath, EmrFlattenPath, EmrWidenPath,
-  EmrSelectClipPath, EmrAbortPath,
-  EmrGdiComment = 70, EmrFillRgn, EmrFrameRgn, EmrInvertRgn, EmrPaintRgn, EmrExtSelectClipRgn,
-  EmrBitBlt, EmrStretchBlt, EmrMaskBlt, EmrPlgBlt, EmrSetDiBitsToDevice, EmrStretchDiBits,
-  EmrExtCreateFontIndirectW, EmrExtTextOutA, EmrExtTextOutW, EmrPolyBezier16, EmrPolygon16,
-  EmrPolyline16, EmrPolyBezierTo16, EmrPolylineTo16, EmrPolyPolyline16, EmrPolyPolygon16,
-  EmrPolyDraw16, EmrCreateMonoBrush, EmrCreateDibPatternBrushPt, EmrExtCreatePen,
+  EmrHeader = 1,
+  EmrPolyBezier,
+  EmrPolygon,
+  EmrPolyline,
+  EmrPolyBezierTo,
+  EmrPolylineTo,
+  EmrPolyPolyline,
+  EmrPolyPolygon,
+  EmrSetWindowExtEx,
+  EmrSetWindowOrgEx,
+  EmrSetViewportExtEx,
+  EmrSetViewportOrgEx,
+  EmrSetBrushOrgEx,
+  EmrEof,
+  EmrSetPixelV,
+  EmrSetMapperFlags,
+  EmrSetMapMode,
+  EmrSetBkMode,
+  EmrSetPolyFillMode,
+  EmrSetRop2,
+  EmrSetStretchBltMode,
+  EmrSetTextAlign,
+  EmrSetColorAdjustment,
+  EmrSetTextColor,
+  EmrSetBkColor,
+  EmrOffsetClipRgn,
+  EmrMoveToEx,
+  EmrSetMetaRgn,
+  EmrExcludeClipRect,
+  EmrIntersectClipRect,
+  EmrScaleViewportExtEx,
+  EmrScaleWindowExtEx,
+  EmrSaveDc,
+  EmrRestoreDc,
+  EmrSetWorldTransform,
+  EmrModifyWorldTransform,
+  EmrSelectObject,
+  EmrCreatePen,
+  EmrCreateBrushIndirect,
+  EmrDeleteObject,
+  EmrAngleArc,
+  EmrEllipse,
+  EmrRectangle,
+  EmrRoundRect,
+  EmrArc,
+  EmrChord,
+  EmrPie,
+  EmrSelectPalette,
+  EmrCreatePalette,
+  EmrSetPaletteEntries,
+  EmrResizePalette,
+  EmrRealizePalette,
+  EmrExtFloodFill,
+  EmrLineTo,
+  EmrArcTo,
+  EmrPolyDraw,
+  EmrSetArcDirection,
+  EmrSetMiterLimit,
+  EmrBeginPath,
+  EmrEndPath,
+  EmrCloseFigure,
+  EmrFillPath,
+  EmrStrokeAndFillPath,
+  EmrStrokePath,
+  EmrFlattenPath,
+  EmrWidenPath,
+  EmrSelectClipPath,
+  EmrAbortPath,
+  EmrGdiComment = 70,
+  EmrFillRgn,
+  EmrFrameRgn,
+  EmrInvertRgn,
+  EmrPaintRgn,
+  EmrExtSelectClipRgn,
+  EmrBitBlt,
+  EmrStretchBlt,
+  EmrMaskBlt,
+  EmrPlgBlt,
+  EmrSetDiBitsToDevice,
+  EmrStretchDiBits,
+  EmrExtCreateFontIndirectW,
+  EmrExtTextOutA,
+  EmrExtTextOutW,
+  EmrPolyBezier16,
+  EmrPolygon16,
+  EmrPolyline16,
+  EmrPolyBezierTo16,
+  EmrPolylineTo16,
+  EmrPolyPolyline16,
+  EmrPolyPolygon16,
+  EmrPolyDraw16,
+  EmrCreateMonoBrush,
+  EmrCreateDibPatternBrushPt,
+  EmrExtCreatePen,
   EmrAlphaBlend = 114
 };
 
@@ -125,7 +201,9 @@ QImage recordDib(const ByteReader &record, std::uint32_t offBmi, std::uint32_t c
                  std::uint32_t offBits, std::uint32_t cbBits) {
   if (cbBmi == 0) return {};
   ByteReader info = record.slice(offBmi, cbBmi);
-  ByteReader bits = record.slice(offBits, std::min<std::uint64_t>(cbBits, record.size() - std::min<std::uint64_t>(offBits, record.size())));
+  ByteReader bits = record.slice(
+      offBits, std::min<std::uint64_t>(
+                   cbBits, record.size() - std::min<std::uint64_t>(offBits, record.size())));
   return dibToImage(info.data(), info.size(), bits.data(), bits.size());
 }
 
@@ -321,12 +399,23 @@ void EmfPlayer::drawPoly(std::uint32_t type, ByteReader &r) {
   r.skip(16);
   QPolygonF pts = points(r, r.u32(), sixteen);
   switch (base) {
-    case EmrPolyBezier: gdi_.polyBezier(pts); break;
-    case EmrPolygon: gdi_.polygon(pts); break;
-    case EmrPolyline: gdi_.polyline(pts); break;
-    case EmrPolyBezierTo: gdi_.polyBezierTo(pts); break;
-    case EmrPolylineTo: gdi_.polylineTo(pts); break;
-    default: break;
+    case EmrPolyBezier:
+      gdi_.polyBezier(pts);
+      break;
+    case EmrPolygon:
+      gdi_.polygon(pts);
+      break;
+    case EmrPolyline:
+      gdi_.polyline(pts);
+      break;
+    case EmrPolyBezierTo:
+      gdi_.polyBezierTo(pts);
+      break;
+    case EmrPolylineTo:
+      gdi_.polylineTo(pts);
+      break;
+    default:
+      break;
   }
 }
 
@@ -334,17 +423,40 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader record) {
   ByteReader r = record;
   r.skip(8);
   switch (type) {
-    case EmrEof: return false;
-    case EmrPolyBezier: case EmrPolygon: case EmrPolyline: case EmrPolyBezierTo:
-    case EmrPolylineTo: case EmrPolyPolyline: case EmrPolyPolygon: case EmrPolyBezier16:
-    case EmrPolygon16: case EmrPolyline16: case EmrPolyBezierTo16: case EmrPolylineTo16:
-    case EmrPolyPolyline16: case EmrPolyPolygon16:
+    case EmrEof:
+      return false;
+    case EmrPolyBezier:
+    case EmrPolygon:
+    case EmrPolyline:
+    case EmrPolyBezierTo:
+    case EmrPolylineTo:
+    case EmrPolyPolyline:
+    case EmrPolyPolygon:
+    case EmrPolyBezier16:
+    case EmrPolygon16:
+    case EmrPolyline16:
+    case EmrPolyBezierTo16:
+    case EmrPolylineTo16:
+    case EmrPolyPolyline16:
+    case EmrPolyPolygon16:
       drawPoly(type, r);
       break;
-    case EmrSetWindowExtEx: { double cx = r.i32(); gdi_.setWindowExt(QSizeF(cx, r.i32())); break; }
-    case EmrSetWindowOrgEx: gdi_.setWindowOrg(pointL(r)); break;
-    case EmrSetViewportExtEx: { double cx = r.i32(); gdi_.setViewportExt(QSizeF(cx, r.i32())); break; }
-    case EmrSetViewportOrgEx: gdi_.setViewportOrg(pointL(r)); break;
+    case EmrSetWindowExtEx: {
+      double cx = r.i32();
+      gdi_.setWindowExt(QSizeF(cx, r.i32()));
+      break;
+    }
+    case EmrSetWindowOrgEx:
+      gdi_.setWindowOrg(pointL(r));
+      break;
+    case EmrSetViewportExtEx: {
+      double cx = r.i32();
+      gdi_.setViewportExt(QSizeF(cx, r.i32()));
+      break;
+    }
+    case EmrSetViewportOrgEx:
+      gdi_.setViewportOrg(pointL(r));
+      break;
     case EmrScaleViewportExtEx:
     case EmrScaleWindowExtEx: {
       double xn = r.i32(), xd = r.i32(), yn = r.i32(), yd = r.i32();
@@ -354,65 +466,164 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader record) {
         gdi_.scaleViewportExt(xn, xd, yn, yd);
       break;
     }
-    case EmrSetPixelV: { QPointF p = pointL(r); gdi_.setPixel(p, colorRef(r.u32())); break; }
-    case EmrSetMapMode: gdi_.setMapMode(int(r.u32())); break;
-    case EmrSetBkMode: gdi_.setBkMode(int(r.u32())); break;
-    case EmrSetPolyFillMode: gdi_.setPolyFillMode(int(r.u32())); break;
-    case EmrSetTextAlign: gdi_.setTextAlign(r.u32()); break;
-    case EmrSetTextColor: gdi_.setTextColor(colorRef(r.u32())); break;
-    case EmrSetBkColor: gdi_.setBkColor(colorRef(r.u32())); break;
-    case EmrMoveToEx: gdi_.moveTo(pointL(r)); break;
-    case EmrLineTo: gdi_.lineTo(pointL(r)); break;
-    case EmrExcludeClipRect: gdi_.excludeClipRect(rectL(r)); break;
-    case EmrIntersectClipRect: gdi_.intersectClipRect(rectL(r)); break;
-    case EmrSaveDc: gdi_.saveDc(); break;
-    case EmrRestoreDc: gdi_.restoreDc(r.i32()); break;
-    case EmrSetWorldTransform: gdi_.setWorldTransform(xform(r)); break;
-    case EmrModifyWorldTransform: { QTransform t = xform(r); gdi_.modifyWorldTransform(t, int(r.u32())); break; }
-    case EmrSelectObject: gdi_.selectObject(r.u32()); break;
-    case EmrDeleteObject: gdi_.deleteObject(r.u32()); break;
-    case EmrCreatePen: createPen(r); break;
-    case EmrExtCreatePen: extCreatePen(r, record); break;
-    case EmrCreateBrushIndirect: createBrush(r); break;
+    case EmrSetPixelV: {
+      QPointF p = pointL(r);
+      gdi_.setPixel(p, colorRef(r.u32()));
+      break;
+    }
+    case EmrSetMapMode:
+      gdi_.setMapMode(int(r.u32()));
+      break;
+    case EmrSetBkMode:
+      gdi_.setBkMode(int(r.u32()));
+      break;
+    case EmrSetPolyFillMode:
+      gdi_.setPolyFillMode(int(r.u32()));
+      break;
+    case EmrSetTextAlign:
+      gdi_.setTextAlign(r.u32());
+      break;
+    case EmrSetTextColor:
+      gdi_.setTextColor(colorRef(r.u32()));
+      break;
+    case EmrSetBkColor:
+      gdi_.setBkColor(colorRef(r.u32()));
+      break;
+    case EmrMoveToEx:
+      gdi_.moveTo(pointL(r));
+      break;
+    case EmrLineTo:
+      gdi_.lineTo(pointL(r));
+      break;
+    case EmrExcludeClipRect:
+      gdi_.excludeClipRect(rectL(r));
+      break;
+    case EmrIntersectClipRect:
+      gdi_.intersectClipRect(rectL(r));
+      break;
+    case EmrSaveDc:
+      gdi_.saveDc();
+      break;
+    case EmrRestoreDc:
+      gdi_.restoreDc(r.i32());
+      break;
+    case EmrSetWorldTransform:
+      gdi_.setWorldTransform(xform(r));
+      break;
+    case EmrModifyWorldTransform: {
+      QTransform t = xform(r);
+      gdi_.modifyWorldTransform(t, int(r.u32()));
+      break;
+    }
+    case EmrSelectObject:
+      gdi_.selectObject(r.u32());
+      break;
+    case EmrDeleteObject:
+      gdi_.deleteObject(r.u32());
+      break;
+    case EmrCreatePen:
+      createPen(r);
+      break;
+    case EmrExtCreatePen:
+      extCreatePen(r, record);
+      break;
+    case EmrCreateBrushIndirect:
+      createBrush(r);
+      break;
     case EmrCreateMonoBrush:
-    case EmrCreateDibPatternBrushPt: createPatternBrush(r, record); break;
-    case EmrExtCreateFontIndirectW: createFont(r); break;
-    case EmrCreatePalette: { GdiObject other; other.kind = GdiObject::Kind::Other; gdi_.createObject(r.u32(), other); break; }
-    case EmrEllipse: gdi_.ellipse(rectL(r)); break;
-    case EmrRectangle: gdi_.rectangle(rectL(r)); break;
-    case EmrRoundRect: { QRectF box = rectL(r); double w = r.i32(); gdi_.roundRect(box, QSizeF(w, r.i32())); break; }
-    case EmrArc: case EmrChord: case EmrPie: case EmrArcTo: {
+    case EmrCreateDibPatternBrushPt:
+      createPatternBrush(r, record);
+      break;
+    case EmrExtCreateFontIndirectW:
+      createFont(r);
+      break;
+    case EmrCreatePalette: {
+      GdiObject other;
+      other.kind = GdiObject::Kind::Other;
+      gdi_.createObject(r.u32(), other);
+      break;
+    }
+    case EmrEllipse:
+      gdi_.ellipse(rectL(r));
+      break;
+    case EmrRectangle:
+      gdi_.rectangle(rectL(r));
+      break;
+    case EmrRoundRect: {
+      QRectF box = rectL(r);
+      double w = r.i32();
+      gdi_.roundRect(box, QSizeF(w, r.i32()));
+      break;
+    }
+    case EmrArc:
+    case EmrChord:
+    case EmrPie:
+    case EmrArcTo: {
       QRectF box = rectL(r);
       QPointF start = pointL(r), end = pointL(r);
-      auto kind = type == EmrArc ? GdiPlayer::ArcKind::Arc
+      auto kind = type == EmrArc     ? GdiPlayer::ArcKind::Arc
                   : type == EmrChord ? GdiPlayer::ArcKind::Chord
-                  : type == EmrPie ? GdiPlayer::ArcKind::Pie : GdiPlayer::ArcKind::ArcTo;
+                  : type == EmrPie   ? GdiPlayer::ArcKind::Pie
+                                     : GdiPlayer::ArcKind::ArcTo;
       gdi_.arc(kind, box, start, end);
       break;
     }
-    case EmrSetArcDirection: gdi_.setArcDirection(int(r.u32())); break;
-    case EmrSetMiterLimit: gdi_.setMiterLimit(r.u32()); break;
-    case EmrBeginPath: gdi_.beginPath(); break;
-    case EmrEndPath: gdi_.endPath(); break;
-    case EmrAbortPath: gdi_.abortPath(); break;
-    case EmrCloseFigure: gdi_.closeFigure(); break;
-    case EmrFillPath: gdi_.fillPath(); break;
-    case EmrStrokePath: gdi_.strokePath(); break;
-    case EmrStrokeAndFillPath: gdi_.strokeAndFillPath(); break;
-    case EmrSelectClipPath: gdi_.selectClipPath(int(r.u32())); break;
+    case EmrSetArcDirection:
+      gdi_.setArcDirection(int(r.u32()));
+      break;
+    case EmrSetMiterLimit:
+      gdi_.setMiterLimit(r.u32());
+      break;
+    case EmrBeginPath:
+      gdi_.beginPath();
+      break;
+    case EmrEndPath:
+      gdi_.endPath();
+      break;
+    case EmrAbortPath:
+      gdi_.abortPath();
+      break;
+    case EmrCloseFigure:
+      gdi_.closeFigure();
+      break;
+    case EmrFillPath:
+      gdi_.fillPath();
+      break;
+    case EmrStrokePath:
+      gdi_.strokePath();
+      break;
+    case EmrStrokeAndFillPath:
+      gdi_.strokeAndFillPath();
+      break;
+    case EmrSelectClipPath:
+      gdi_.selectClipPath(int(r.u32()));
+      break;
     case EmrExtSelectClipRgn: {
       std::uint32_t cb = r.u32();
       int mode = int(r.u32());
       gdi_.selectDeviceClipRects(regionRects(r, cb), mode);
       break;
     }
-    case EmrExtTextOutW: textOut(r, record, true); break;
-    case EmrExtTextOutA: textOut(r, record, false); break;
-    case EmrBitBlt: bitBlt(r, record, false); break;
-    case EmrStretchBlt: bitBlt(r, record, true); break;
-    case EmrStretchDiBits: stretchDiBits(r, record); break;
-    case EmrSetDiBitsToDevice: setDiBitsToDevice(r, record); break;
-    default: break;  // comments (EMF+), palettes and the rest: nothing to draw
+    case EmrExtTextOutW:
+      textOut(r, record, true);
+      break;
+    case EmrExtTextOutA:
+      textOut(r, record, false);
+      break;
+    case EmrBitBlt:
+      bitBlt(r, record, false);
+      break;
+    case EmrStretchBlt:
+      bitBlt(r, record, true);
+      break;
+    case EmrStretchDiBits:
+      stretchDiBits(r, record);
+      break;
+    case EmrSetDiBitsToDevice:
+      setDiBitsToDevice(r, record);
+      break;
+    default:
+      break;  // comments (EMF+), palettes and the rest: nothing to draw
   }
   return true;
 }
@@ -448,17 +659,20 @@ void playEmf(const QByteArray &data, QPainter &painter, QSize image) {
   QSizeF perMm(96 / 25.4, 96 / 25.4);
   if (h.device.width() > 0 && h.device.height() > 0 && h.millimeters.width() > 0 &&
       h.millimeters.height() > 0)
-    perMm = QSizeF(h.device.width() / h.millimeters.width(), h.device.height() / h.millimeters.height());
+    perMm = QSizeF(h.device.width() / h.millimeters.width(),
+                   h.device.height() / h.millimeters.height());
   // The frame (0.01 mm, inclusive) in reference-device pixels.
   QRectF frame(h.frame.left() * perMm.width() / 100, h.frame.top() * perMm.height() / 100,
-               (h.frame.width() + 1) * perMm.width() / 100, (h.frame.height() + 1) * perMm.height() / 100);
+               (h.frame.width() + 1) * perMm.width() / 100,
+               (h.frame.height() + 1) * perMm.height() / 100);
   if (!(frame.width() > 0 && frame.height() > 0))
     frame = QRectF(h.bounds.topLeft(), QSizeF(h.bounds.width() + 1, h.bounds.height() + 1));
   GdiPlayer gdi = GdiPlayer::forEmf(painter, image, frame, perMm);
   gdi.setObjectTableSize(h.handles);
   EmfPlayer player(gdi);
 
-  ByteReader stream(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()));
+  ByteReader stream(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                    std::size_t(data.size()));
   for (int count = 0; count < kMaxRecords && stream.remaining() >= 8; ++count) {
     std::size_t start = stream.pos();
     std::uint32_t type = stream.u32();

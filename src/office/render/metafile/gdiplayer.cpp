@@ -47,18 +47,25 @@ double scaleAlong(const QTransform &t, QPointF direction) {
 
 Qt::BrushStyle hatchStyle(int hatch) {
   switch (hatch) {
-    case 0: return Qt::HorPattern;
-    case 1: return Qt::VerPattern;
-    case 2: return Qt::FDiagPattern;
-    case 3: return Qt::BDiagPattern;
-    case 4: return Qt::CrossPattern;
-    default: return Qt::DiagCrossPattern;
+    case 0:
+      return Qt::HorPattern;
+    case 1:
+      return Qt::VerPattern;
+    case 2:
+      return Qt::FDiagPattern;
+    case 3:
+      return Qt::BDiagPattern;
+    case 4:
+      return Qt::CrossPattern;
+    default:
+      return Qt::DiagCrossPattern;
   }
 }
 
 }  // namespace
 
-GdiPlayer::GdiPlayer(QPainter &painter, QSize image) : painter_(painter), imageRect_(QPointF(0, 0), image) {
+GdiPlayer::GdiPlayer(QPainter &painter, QSize image)
+    : painter_(painter), imageRect_(QPointF(0, 0), image) {
   objects_.resize(16);
 }
 
@@ -74,13 +81,20 @@ GdiPlayer GdiPlayer::forEmf(QPainter &painter, QSize image, const QRectF &device
   return player;
 }
 
-GdiPlayer GdiPlayer::forWmf(QPainter &painter, QSize image, const QRectF &frame) {
+GdiPlayer GdiPlayer::forWmf(QPainter &painter, QSize image, const QRectF &frameIn) {
   GdiPlayer player(painter, image);
+  QRectF frame = frameIn;
+  if (!(frame.width() != 0 && frame.height() != 0 && finite(frame.width()) &&
+        finite(frame.height())))
+    frame = QRectF(QPointF(0, 0), image);
+  // The player's device is the frame itself: the window starts equal to the
+  // viewport, both covering the frame, so that records that scale or move
+  // the viewport relative to its start keep their meaning.
   player.wmf_ = true;
+  player.deviceToImage_ = windowToViewport(frame.topLeft(), frame.size(), QPointF(0, 0), image);
   player.dc_.mapMode = MmAnisotropic;
-  player.dc_.windowOrg = frame.topLeft();
-  player.dc_.windowExt = frame.size();
-  if (!(frame.width() != 0) || !(frame.height() != 0)) player.dc_.windowExt = QSizeF(image);
+  player.dc_.windowOrg = player.dc_.viewportOrg = frame.topLeft();
+  player.dc_.windowExt = player.dc_.viewportExt = frame.size();
   return player;
 }
 
@@ -114,29 +128,61 @@ void GdiPlayer::selectObject(std::uint32_t index) {
   if (!wmf_ && (index & 0x80000000u)) {
     // Stock objects.
     switch (index & 0x7FFFFFFFu) {
-      case 0: dc_.brush = {BsSolid, Qt::white, 0, {}}; break;
-      case 1: dc_.brush = {BsSolid, QColor(192, 192, 192), 0, {}}; break;
-      case 2: dc_.brush = {BsSolid, QColor(128, 128, 128), 0, {}}; break;
-      case 3: dc_.brush = {BsSolid, QColor(64, 64, 64), 0, {}}; break;
-      case 4: dc_.brush = {BsSolid, Qt::black, 0, {}}; break;
-      case 5: dc_.brush = {BsNull, Qt::black, 0, {}}; break;
-      case 6: dc_.pen = {PsSolid, 0, Qt::white, true}; break;
-      case 7: dc_.pen = {PsSolid, 0, Qt::black, true}; break;
-      case 8: dc_.pen = {PsNull, 0, Qt::black, true}; break;
-      case 10: case 11: case 12: case 13: case 14: case 16: case 17:
+      case 0:
+        dc_.brush = {BsSolid, Qt::white, 0, {}};
+        break;
+      case 1:
+        dc_.brush = {BsSolid, QColor(192, 192, 192), 0, {}};
+        break;
+      case 2:
+        dc_.brush = {BsSolid, QColor(128, 128, 128), 0, {}};
+        break;
+      case 3:
+        dc_.brush = {BsSolid, QColor(64, 64, 64), 0, {}};
+        break;
+      case 4:
+        dc_.brush = {BsSolid, Qt::black, 0, {}};
+        break;
+      case 5:
+        dc_.brush = {BsNull, Qt::black, 0, {}};
+        break;
+      case 6:
+        dc_.pen = {PsSolid, 0, Qt::white, true};
+        break;
+      case 7:
+        dc_.pen = {PsSolid, 0, Qt::black, true};
+        break;
+      case 8:
+        dc_.pen = {PsNull, 0, Qt::black, true};
+        break;
+      case 10:
+      case 11:
+      case 12:
+      case 13:
+      case 14:
+      case 16:
+      case 17:
         dc_.font = GdiFont{};
         break;
-      default: break;
+      default:
+        break;
     }
     return;
   }
   const GdiObject *object = objectAt(index);
   if (!object) return;
   switch (object->kind) {
-    case GdiObject::Kind::Pen: dc_.pen = object->pen; break;
-    case GdiObject::Kind::Brush: dc_.brush = object->brush; break;
-    case GdiObject::Kind::Font: dc_.font = object->font; break;
-    default: break;
+    case GdiObject::Kind::Pen:
+      dc_.pen = object->pen;
+      break;
+    case GdiObject::Kind::Brush:
+      dc_.brush = object->brush;
+      break;
+    case GdiObject::Kind::Font:
+      dc_.font = object->font;
+      break;
+    default:
+      break;
   }
 }
 
@@ -192,7 +238,8 @@ void GdiPlayer::offsetWindowOrg(QPointF delta) { setWindowOrg(dc_.windowOrg + de
 
 void GdiPlayer::scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom) {
   if (xDenom == 0 || yDenom == 0) return;
-  setWindowExt(QSizeF(dc_.windowExt.width() * xNum / xDenom, dc_.windowExt.height() * yNum / yDenom));
+  setWindowExt(
+      QSizeF(dc_.windowExt.width() * xNum / xDenom, dc_.windowExt.height() * yNum / yDenom));
 }
 
 void GdiPlayer::scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom) {
@@ -208,28 +255,49 @@ void GdiPlayer::setWorldTransform(const QTransform &xform) {
 void GdiPlayer::modifyWorldTransform(const QTransform &xform, int mode) {
   QTransform result = dc_.world;
   switch (mode) {
-    case 1: result = QTransform(); break;
-    case 2: result = xform * dc_.world; break;
-    case 3: result = dc_.world * xform; break;
-    case 4: result = xform; break;
-    default: return;
+    case 1:
+      result = QTransform();
+      break;
+    case 2:
+      result = xform * dc_.world;
+      break;
+    case 3:
+      result = dc_.world * xform;
+      break;
+    case 4:
+      result = xform;
+      break;
+    default:
+      return;
   }
   if (usable(result)) dc_.world = result;
 }
 
 QTransform GdiPlayer::pageToDevice() const {
-  if (wmf_) {
-    // A WMF has no device: its window is what fills the picture frame.
-    return windowToViewport(dc_.windowOrg, dc_.windowExt, QPointF(0, 0), imageRect_.size());
+  if (wmf_ && dc_.mapMode != MmIsotropic) {
+    // A WMF has no device of its own: whatever its mapping mode, its window
+    // is mapped onto the viewport set up for the picture frame.
+    return windowToViewport(dc_.windowOrg, dc_.windowExt, dc_.viewportOrg, dc_.viewportExt);
   }
   double mmPerUnit = 0;
   switch (dc_.mapMode) {
-    case MmLoMetric: mmPerUnit = 0.1; break;
-    case MmHiMetric: mmPerUnit = 0.01; break;
-    case MmLoEnglish: mmPerUnit = 0.254; break;
-    case MmHiEnglish: mmPerUnit = 0.0254; break;
-    case MmTwips: mmPerUnit = 25.4 / 1440; break;
-    default: break;
+    case MmLoMetric:
+      mmPerUnit = 0.1;
+      break;
+    case MmHiMetric:
+      mmPerUnit = 0.01;
+      break;
+    case MmLoEnglish:
+      mmPerUnit = 0.254;
+      break;
+    case MmHiEnglish:
+      mmPerUnit = 0.0254;
+      break;
+    case MmTwips:
+      mmPerUnit = 25.4 / 1440;
+      break;
+    default:
+      break;
   }
   if (mmPerUnit > 0) {
     QSizeF ext(pixelsPerMm_.width() * mmPerUnit, -pixelsPerMm_.height() * mmPerUnit);
@@ -241,7 +309,8 @@ QTransform GdiPlayer::pageToDevice() const {
     double sx = dc_.viewportExt.width() / dc_.windowExt.width();
     double sy = dc_.viewportExt.height() / dc_.windowExt.height();
     double s = std::min(std::abs(sx), std::abs(sy));
-    QSizeF ext(dc_.windowExt.width() * std::copysign(s, sx), dc_.windowExt.height() * std::copysign(s, sy));
+    QSizeF ext(dc_.windowExt.width() * std::copysign(s, sx),
+               dc_.windowExt.height() * std::copysign(s, sy));
     return windowToViewport(dc_.windowOrg, dc_.windowExt, dc_.viewportOrg, ext);
   }
   return QTransform::fromTranslate(dc_.viewportOrg.x() - dc_.windowOrg.x(),
@@ -271,12 +340,23 @@ void GdiPlayer::combineClip(const QPainterPath &area, int mode) {
     current.addRect(imageRect_);
   }
   switch (mode) {
-    case RgnAnd: dc_.clip = current.intersected(area); break;
-    case RgnOr: dc_.clip = current.united(area); break;
-    case RgnXor: dc_.clip = current.united(area).subtracted(current.intersected(area)); break;
-    case RgnDiff: dc_.clip = current.subtracted(area); break;
-    case RgnCopy: dc_.clip = area; break;
-    default: return;
+    case RgnAnd:
+      dc_.clip = current.intersected(area);
+      break;
+    case RgnOr:
+      dc_.clip = current.united(area);
+      break;
+    case RgnXor:
+      dc_.clip = current.united(area).subtracted(current.intersected(area));
+      break;
+    case RgnDiff:
+      dc_.clip = current.subtracted(area);
+      break;
+    case RgnCopy:
+      dc_.clip = area;
+      break;
+    default:
+      return;
   }
   dc_.clipped = true;
   applyClip();
@@ -339,16 +419,27 @@ QPen GdiPlayer::makePen(const QTransform &full) const {
     pen.setWidthF(p.width);
   }
   switch (style) {
-    case PsDash: pen.setStyle(Qt::DashLine); break;
-    case PsDot: pen.setStyle(Qt::DotLine); break;
-    case PsDashDot: pen.setStyle(Qt::DashDotLine); break;
-    case PsDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-    default: break;
+    case PsDash:
+      pen.setStyle(Qt::DashLine);
+      break;
+    case PsDot:
+      pen.setStyle(Qt::DotLine);
+      break;
+    case PsDashDot:
+      pen.setStyle(Qt::DashDotLine);
+      break;
+    case PsDashDotDot:
+      pen.setStyle(Qt::DashDotDotLine);
+      break;
+    default:
+      break;
   }
   if (!pen.isCosmetic()) {
     int cap = p.style & 0xF00, join = p.style & 0xF000;
     pen.setCapStyle(cap == 0x100 ? Qt::SquareCap : cap == 0x200 ? Qt::FlatCap : Qt::RoundCap);
-    pen.setJoinStyle(join == 0x1000 ? Qt::BevelJoin : join == 0x2000 ? Qt::MiterJoin : Qt::RoundJoin);
+    pen.setJoinStyle(join == 0x1000   ? Qt::BevelJoin
+                     : join == 0x2000 ? Qt::MiterJoin
+                                      : Qt::RoundJoin);
     pen.setMiterLimit(dc_.miterLimit);
   }
   return pen;
@@ -357,9 +448,12 @@ QPen GdiPlayer::makePen(const QTransform &full) const {
 QBrush GdiPlayer::makeBrush() const {
   const GdiBrush &b = dc_.brush;
   switch (b.style) {
-    case BsSolid: return QBrush(b.color);
-    case BsHatched: return QBrush(b.color, hatchStyle(b.hatch));
-    case BsNull: return Qt::NoBrush;
+    case BsSolid:
+      return QBrush(b.color);
+    case BsHatched:
+      return QBrush(b.color, hatchStyle(b.hatch));
+    case BsNull:
+      return Qt::NoBrush;
     default:
       if (!b.pattern.isNull()) return QBrush(b.pattern);
       return QBrush(b.color);
@@ -484,7 +578,8 @@ void GdiPlayer::rectangle(const QRectF &rect) {
 
 void GdiPlayer::roundRect(const QRectF &rect, QSizeF corner) {
   QPainterPath path;
-  path.addRoundedRect(rect.normalized(), std::abs(corner.width()) / 2, std::abs(corner.height()) / 2);
+  path.addRoundedRect(rect.normalized(), std::abs(corner.width()) / 2,
+                      std::abs(corner.height()) / 2);
   emitPath(path, true, true);
 }
 
@@ -587,15 +682,26 @@ void GdiPlayer::text(const TextRun &run) {
   }
   double x0 = 0;
   switch (dc_.textAlign & TaHorizontalMask) {
-    case TaRight: x0 = -total; break;
-    case TaCenter: x0 = -total / 2; break;
-    default: break;
+    case TaRight:
+      x0 = -total;
+      break;
+    case TaCenter:
+      x0 = -total / 2;
+      break;
+    default:
+      break;
   }
   double baseline = 0;
   switch (dc_.textAlign & TaVerticalMask) {
-    case TaBottom: baseline = -metrics.descent(); break;
-    case TaBaseline: baseline = 0; break;
-    default: baseline = metrics.ascent(); break;
+    case TaBottom:
+      baseline = -metrics.descent();
+      break;
+    case TaBaseline:
+      baseline = 0;
+      break;
+    default:
+      baseline = metrics.ascent();
+      break;
   }
 
   painter_.setTransform(QTransform());
@@ -612,7 +718,8 @@ void GdiPlayer::text(const TextRun &run) {
   place.rotate(-f.escapement / 10.0);
   painter_.setTransform(place);
   if (dc_.bkMode == 2)
-    painter_.fillRect(QRectF(x0, baseline - metrics.ascent(), total, metrics.height()), dc_.bkColor);
+    painter_.fillRect(QRectF(x0, baseline - metrics.ascent(), total, metrics.height()),
+                      dc_.bkColor);
   painter_.setFont(font);
   painter_.setPen(dc_.textColor);
   if (advances.empty()) {
@@ -646,11 +753,20 @@ void GdiPlayer::stretchImage(const QRectF &dest, const QImage &image, const QRec
   if (dest.height() < 0) src.moveTop(image.height() - src.bottom());
   painter_.setTransform(fullTransform());
   switch (rop) {
-    case 0x8800C6: painter_.setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
-    case 0xEE0086: painter_.setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
-    case 0x660046: painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
-    case 0x330008: painter_.setCompositionMode(QPainter::RasterOp_NotSource); break;
-    default: break;
+    case 0x8800C6:
+      painter_.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+      break;
+    case 0xEE0086:
+      painter_.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+      break;
+    case 0x660046:
+      painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      break;
+    case 0x330008:
+      painter_.setCompositionMode(QPainter::RasterOp_NotSource);
+      break;
+    default:
+      break;
   }
   painter_.setRenderHint(QPainter::SmoothPixmapTransform);
   painter_.drawImage(dest.normalized(), picture, src);
@@ -661,10 +777,17 @@ void GdiPlayer::patBlt(const QRectF &dest, std::uint32_t rop) {
   if (inPathBracket_) return;
   painter_.setTransform(fullTransform());
   switch (rop) {
-    case 0x00F00021: painter_.fillRect(dest.normalized(), makeBrush()); break;   // PATCOPY
-    case 0x00000042: painter_.fillRect(dest.normalized(), Qt::black); break;     // BLACKNESS
-    case 0x00FF0062: painter_.fillRect(dest.normalized(), Qt::white); break;     // WHITENESS
-    default: break;
+    case 0x00F00021:
+      painter_.fillRect(dest.normalized(), makeBrush());
+      break;  // PATCOPY
+    case 0x00000042:
+      painter_.fillRect(dest.normalized(), Qt::black);
+      break;  // BLACKNESS
+    case 0x00FF0062:
+      painter_.fillRect(dest.normalized(), Qt::white);
+      break;  // WHITENESS
+    default:
+      break;
   }
 }
 

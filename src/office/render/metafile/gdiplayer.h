@@ -18,8 +18,8 @@
 namespace office::render::metafile {
 
 struct GdiPen {
-  int style = 0;       // PS_* line style (low 4 bits), end cap and join bits kept
-  double width = 0;    // logical units; 0 = one device pixel
+  int style = 0;     // PS_* line style (low 4 bits), end cap and join bits kept
+  double width = 0;  // logical units; 0 = one device pixel
   QColor color = Qt::black;
   bool cosmetic = true;
 };
@@ -33,8 +33,8 @@ struct GdiBrush {
 
 struct GdiFont {
   QString face;
-  double height = 0;  // logical; < 0 = character (em) height, > 0 = cell height
-  double width = 0;   // average character width, 0 = natural
+  double height = 0;   // logical; < 0 = character (em) height, > 0 = cell height
+  double width = 0;    // average character width, 0 = natural
   int escapement = 0;  // tenths of a degree, counterclockwise
   int weight = 400;
   bool italic = false, underline = false, strikeout = false;
@@ -48,17 +48,31 @@ struct GdiObject {
   GdiFont font;
 };
 
-enum MapMode { MmText = 1, MmLoMetric, MmHiMetric, MmLoEnglish, MmHiEnglish, MmTwips, MmIsotropic, MmAnisotropic };
+enum MapMode {
+  MmText = 1,
+  MmLoMetric,
+  MmHiMetric,
+  MmLoEnglish,
+  MmHiEnglish,
+  MmTwips,
+  MmIsotropic,
+  MmAnisotropic
+};
 
 // Options of a text output (ETO_*).
-enum TextOption : std::uint32_t { EtoOpaque = 0x2, EtoClipped = 0x4, EtoGlyphIndex = 0x10, EtoPdy = 0x2000 };
+enum TextOption : std::uint32_t {
+  EtoOpaque = 0x2,
+  EtoClipped = 0x4,
+  EtoGlyphIndex = 0x10,
+  EtoPdy = 0x2000
+};
 
 struct TextRun {
   QPointF reference;
   QString text;
   std::vector<double> dx;  // logical advance of each character; empty = natural
   std::uint32_t options = 0;
-  QRectF rect;             // logical; used with EtoOpaque / EtoClipped
+  QRectF rect;  // logical; used with EtoOpaque / EtoClipped
 };
 
 class GdiPlayer {

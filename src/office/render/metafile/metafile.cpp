@@ -37,7 +37,8 @@ QImage renderMetafile(const PictureSource &picture, QSize pixelSize) {
   else
     metafile::readWmfFrame(picture);
   QImage image(size, QImage::Format_RGB32);
-  if (image.isNull()) throw morvane::Error(QStringLiteral("not enough memory to render the picture"));
+  if (image.isNull())
+    throw morvane::Error(QStringLiteral("not enough memory to render the picture"));
   image.fill(Qt::white);
   QPainter painter(&image);
   painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
@@ -54,7 +55,8 @@ QSizeF metafileNaturalSizeInches(const PictureSource &picture) {
   requireMetafile(picture);
   if (picture.metafileSizeEmu.width() > 0 && picture.metafileSizeEmu.height() > 0)
     return QSizeF(picture.metafileSizeEmu) / kEmuPerInch;
-  if (picture.format == BlipFormat::Emf) return metafile::emfSizeInches(metafile::readEmfHeader(picture.data));
+  if (picture.format == BlipFormat::Emf)
+    return metafile::emfSizeInches(metafile::readEmfHeader(picture.data));
   return metafile::readWmfFrame(picture).inches;
 }
 

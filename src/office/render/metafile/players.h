@@ -15,10 +15,10 @@ namespace office::render::metafile {
 inline constexpr int kMaxRecords = 1'000'000;
 
 struct EmfHeader {
-  QRectF bounds;      // device pixels, inclusive
-  QRectF frame;       // 0.01 mm, inclusive
-  QSizeF device;      // reference device, pixels
-  QSizeF millimeters; // reference device, millimetres
+  QRectF bounds;       // device pixels, inclusive
+  QRectF frame;        // 0.01 mm, inclusive
+  QSizeF device;       // reference device, pixels
+  QSizeF millimeters;  // reference device, millimetres
   std::uint32_t handles = 0;
 };
 

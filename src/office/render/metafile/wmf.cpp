@@ -17,21 +17,56 @@ namespace {
 using office::ppt::ByteReader;
 
 enum WmfRecord : std::uint16_t {
-  MetaEof = 0x0000, MetaSaveDc = 0x001E, MetaRealizePalette = 0x0035, MetaSetPalEntries = 0x0037,
-  MetaCreatePalette = 0x00F7, MetaSetBkMode = 0x0102, MetaSetMapMode = 0x0103, MetaSetRop2 = 0x0104,
-  MetaSetPolyFillMode = 0x0106, MetaRestoreDc = 0x0127, MetaSelectClipRegion = 0x012C,
-  MetaSelectObject = 0x012D, MetaSetTextAlign = 0x012E, MetaDibCreatePatternBrush = 0x0142,
-  MetaDeleteObject = 0x01F0, MetaCreatePatternBrush = 0x01F9, MetaSetBkColor = 0x0201,
-  MetaSetTextColor = 0x0209, MetaSetWindowOrg = 0x020B, MetaSetWindowExt = 0x020C,
-  MetaSetViewportOrg = 0x020D, MetaSetViewportExt = 0x020E, MetaOffsetWindowOrg = 0x020F,
-  MetaLineTo = 0x0213, MetaMoveTo = 0x0214, MetaCreatePenIndirect = 0x02FA,
-  MetaCreateFontIndirect = 0x02FB, MetaCreateBrushIndirect = 0x02FC, MetaPolygon = 0x0324,
-  MetaPolyline = 0x0325, MetaScaleWindowExt = 0x0410, MetaScaleViewportExt = 0x0412,
-  MetaExcludeClipRect = 0x0415, MetaIntersectClipRect = 0x0416, MetaEllipse = 0x0418,
-  MetaRectangle = 0x041B, MetaSetPixel = 0x041F, MetaTextOut = 0x0521, MetaPolyPolygon = 0x0538,
-  MetaPatBlt = 0x061D, MetaRoundRect = 0x061C, MetaEscape = 0x0626, MetaCreateRegion = 0x06FF,
-  MetaArc = 0x0817, MetaPie = 0x081A, MetaChord = 0x0830, MetaDibBitBlt = 0x0940,
-  MetaExtTextOut = 0x0A32, MetaDibStretchBlt = 0x0B41, MetaStretchDib = 0x0F43
+  MetaEof = 0x0000,
+  MetaSaveDc = 0x001E,
+  MetaRealizePalette = 0x0035,
+  MetaSetPalEntries = 0x0037,
+  MetaCreatePalette = 0x00F7,
+  MetaSetBkMode = 0x0102,
+  MetaSetMapMode = 0x0103,
+  MetaSetRop2 = 0x0104,
+  MetaSetPolyFillMode = 0x0106,
+  MetaRestoreDc = 0x0127,
+  MetaSelectClipRegion = 0x012C,
+  MetaSelectObject = 0x012D,
+  MetaSetTextAlign = 0x012E,
+  MetaDibCreatePatternBrush = 0x0142,
+  MetaDeleteObject = 0x01F0,
+  MetaCreatePatternBrush = 0x01F9,
+  MetaSetBkColor = 0x0201,
+  MetaSetTextColor = 0x0209,
+  MetaSetWindowOrg = 0x020B,
+  MetaSetWindowExt = 0x020C,
+  MetaSetViewportOrg = 0x020D,
+  MetaSetViewportExt = 0x020E,
+  MetaOffsetWindowOrg = 0x020F,
+  MetaLineTo = 0x0213,
+  MetaMoveTo = 0x0214,
+  MetaCreatePenIndirect = 0x02FA,
+  MetaCreateFontIndirect = 0x02FB,
+  MetaCreateBrushIndirect = 0x02FC,
+  MetaPolygon = 0x0324,
+  MetaPolyline = 0x0325,
+  MetaScaleWindowExt = 0x0410,
+  MetaScaleViewportExt = 0x0412,
+  MetaExcludeClipRect = 0x0415,
+  MetaIntersectClipRect = 0x0416,
+  MetaEllipse = 0x0418,
+  MetaRectangle = 0x041B,
+  MetaSetPixel = 0x041F,
+  MetaTextOut = 0x0521,
+  MetaPolyPolygon = 0x0538,
+  MetaPatBlt = 0x061D,
+  MetaRoundRect = 0x061C,
+  MetaEscape = 0x0626,
+  MetaCreateRegion = 0x06FF,
+  MetaArc = 0x0817,
+  MetaPie = 0x081A,
+  MetaChord = 0x0830,
+  MetaDibBitBlt = 0x0940,
+  MetaExtTextOut = 0x0A32,
+  MetaDibStretchBlt = 0x0B41,
+  MetaStretchDib = 0x0F43
 };
 
 constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
@@ -215,7 +250,8 @@ void WmfPlayer::dibBlt(std::uint16_t function, ByteReader &r) {
   QImage image = packedDibToImage(r.current(), r.remaining());
   if (image.isNull()) return;
   // StretchDIB counts source rows from the bottom of a bottom-up DIB.
-  if (stretchDib && r.remaining() >= 12 && ByteReader(r.current(), r.remaining()).slice(8, 4).i32() > 0)
+  if (stretchDib && r.remaining() >= 12 &&
+      ByteReader(r.current(), r.remaining()).slice(8, 4).i32() > 0)
     ySrc = image.height() - ySrc - srcH;
   gdi_.stretchImage(dest, image, QRectF(xSrc, ySrc, srcW, srcH), rop);
 }
@@ -241,33 +277,92 @@ void WmfPlayer::arc(std::uint16_t function, ByteReader &r) {
 
 bool WmfPlayer::play(std::uint16_t function, ByteReader r) {
   switch (function) {
-    case MetaEof: return false;
-    case MetaSaveDc: gdi_.saveDc(); break;
-    case MetaRestoreDc: gdi_.restoreDc(r.i16()); break;
-    case MetaSetBkMode: gdi_.setBkMode(r.u16()); break;
-    case MetaSetMapMode: gdi_.setMapMode(r.u16()); break;
-    case MetaSetPolyFillMode: gdi_.setPolyFillMode(r.u16()); break;
-    case MetaSetTextAlign: gdi_.setTextAlign(r.u16()); break;
-    case MetaSetBkColor: gdi_.setBkColor(colorRef(r.u32())); break;
-    case MetaSetTextColor: gdi_.setTextColor(colorRef(r.u32())); break;
-    case MetaSetWindowOrg: gdi_.setWindowOrg(pointYX(r)); break;
-    case MetaSetWindowExt: { QPointF e = pointYX(r); gdi_.setWindowExt(QSizeF(e.x(), e.y())); break; }
-    case MetaOffsetWindowOrg: gdi_.offsetWindowOrg(pointYX(r)); break;
+    case MetaEof:
+      return false;
+    case MetaSaveDc:
+      gdi_.saveDc();
+      break;
+    case MetaRestoreDc:
+      gdi_.restoreDc(r.i16());
+      break;
+    case MetaSetBkMode:
+      gdi_.setBkMode(r.u16());
+      break;
+    case MetaSetMapMode:
+      gdi_.setMapMode(r.u16());
+      break;
+    case MetaSetPolyFillMode:
+      gdi_.setPolyFillMode(r.u16());
+      break;
+    case MetaSetTextAlign:
+      gdi_.setTextAlign(r.u16());
+      break;
+    case MetaSetBkColor:
+      gdi_.setBkColor(colorRef(r.u32()));
+      break;
+    case MetaSetTextColor:
+      gdi_.setTextColor(colorRef(r.u32()));
+      break;
+    case MetaSetWindowOrg:
+      gdi_.setWindowOrg(pointYX(r));
+      break;
+    case MetaSetWindowExt: {
+      QPointF e = pointYX(r);
+      gdi_.setWindowExt(QSizeF(e.x(), e.y()));
+      break;
+    }
+    case MetaSetViewportOrg:
+      gdi_.setViewportOrg(pointYX(r));
+      break;
+    case MetaSetViewportExt: {
+      QPointF e = pointYX(r);
+      gdi_.setViewportExt(QSizeF(e.x(), e.y()));
+      break;
+    }
+    case MetaScaleViewportExt: {
+      double yd = r.i16(), yn = r.i16(), xd = r.i16(), xn = r.i16();
+      gdi_.scaleViewportExt(xn, xd, yn, yd);
+      break;
+    }
+    case MetaOffsetWindowOrg:
+      gdi_.offsetWindowOrg(pointYX(r));
+      break;
     case MetaScaleWindowExt: {
       double yd = r.i16(), yn = r.i16(), xd = r.i16(), xn = r.i16();
       gdi_.scaleWindowExt(xn, xd, yn, yd);
       break;
     }
-    case MetaSelectObject: gdi_.selectObject(r.u16()); break;
-    case MetaDeleteObject: gdi_.deleteObject(r.u16()); break;
-    case MetaCreatePenIndirect: createPen(r); break;
-    case MetaCreateBrushIndirect: createBrush(r); break;
-    case MetaCreateFontIndirect: createFont(r); break;
-    case MetaDibCreatePatternBrush: createPatternBrush(r); break;
-    case MetaCreatePalette: case MetaCreatePatternBrush: case MetaCreateRegion: createPlaceholder(); break;
-    case MetaMoveTo: gdi_.moveTo(pointYX(r)); break;
-    case MetaLineTo: gdi_.lineTo(pointYX(r)); break;
-    case MetaPolygon: case MetaPolyline: {
+    case MetaSelectObject:
+      gdi_.selectObject(r.u16());
+      break;
+    case MetaDeleteObject:
+      gdi_.deleteObject(r.u16());
+      break;
+    case MetaCreatePenIndirect:
+      createPen(r);
+      break;
+    case MetaCreateBrushIndirect:
+      createBrush(r);
+      break;
+    case MetaCreateFontIndirect:
+      createFont(r);
+      break;
+    case MetaDibCreatePatternBrush:
+      createPatternBrush(r);
+      break;
+    case MetaCreatePalette:
+    case MetaCreatePatternBrush:
+    case MetaCreateRegion:
+      createPlaceholder();
+      break;
+    case MetaMoveTo:
+      gdi_.moveTo(pointYX(r));
+      break;
+    case MetaLineTo:
+      gdi_.lineTo(pointYX(r));
+      break;
+    case MetaPolygon:
+    case MetaPolyline: {
       QPolygonF pts = pointsXY(r, r.u16());
       if (function == MetaPolygon)
         gdi_.polygon(pts);
@@ -275,28 +370,55 @@ bool WmfPlayer::play(std::uint16_t function, ByteReader r) {
         gdi_.polyline(pts);
       break;
     }
-    case MetaPolyPolygon: polyPolygon(r); break;
-    case MetaRectangle: gdi_.rectangle(rectBRTL(r)); break;
-    case MetaEllipse: gdi_.ellipse(rectBRTL(r)); break;
+    case MetaPolyPolygon:
+      polyPolygon(r);
+      break;
+    case MetaRectangle:
+      gdi_.rectangle(rectBRTL(r));
+      break;
+    case MetaEllipse:
+      gdi_.ellipse(rectBRTL(r));
+      break;
     case MetaRoundRect: {
       double h = r.i16(), w = r.i16();
       gdi_.roundRect(rectBRTL(r), QSizeF(w, h));
       break;
     }
-    case MetaArc: case MetaPie: case MetaChord: arc(function, r); break;
-    case MetaSetPixel: { QColor c = colorRef(r.u32()); gdi_.setPixel(pointYX(r), c); break; }
-    case MetaIntersectClipRect: gdi_.intersectClipRect(rectBRTL(r)); break;
-    case MetaExcludeClipRect: gdi_.excludeClipRect(rectBRTL(r)); break;
-    case MetaTextOut: textOut(r); break;
-    case MetaExtTextOut: extTextOut(r); break;
+    case MetaArc:
+    case MetaPie:
+    case MetaChord:
+      arc(function, r);
+      break;
+    case MetaSetPixel: {
+      QColor c = colorRef(r.u32());
+      gdi_.setPixel(pointYX(r), c);
+      break;
+    }
+    case MetaIntersectClipRect:
+      gdi_.intersectClipRect(rectBRTL(r));
+      break;
+    case MetaExcludeClipRect:
+      gdi_.excludeClipRect(rectBRTL(r));
+      break;
+    case MetaTextOut:
+      textOut(r);
+      break;
+    case MetaExtTextOut:
+      extTextOut(r);
+      break;
     case MetaPatBlt: {
       std::uint32_t rop = r.u32();
       double h = r.i16(), w = r.i16();
       gdi_.patBlt(QRectF(pointYX(r), QSizeF(w, h)), rop);
       break;
     }
-    case MetaDibBitBlt: case MetaDibStretchBlt: case MetaStretchDib: dibBlt(function, r); break;
-    default: break;  // escapes, palettes, viewport records and the rest
+    case MetaDibBitBlt:
+    case MetaDibStretchBlt:
+    case MetaStretchDib:
+      dibBlt(function, r);
+      break;
+    default:
+      break;  // escapes, palettes, viewport records and the rest
   }
   return true;
 }
