@@ -89,12 +89,35 @@ QImage decodeAsBmp(const DibLayout &d, const std::uint8_t *info, std::size_t inf
   return image;
 }
 
+// 32-bit rows, bottom-up unless the height is negative, with premultiplied alpha.
+QImage decodeWithAlpha(const DibLayout &d, const std::uint8_t *bits, std::size_t bitsSize) {
+  int height = int(d.height < 0 ? -d.height : d.height);
+  QImage image(int(d.width), height, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return {};
+  image.fill(Qt::transparent);
+  std::size_t stride = std::size_t(d.width) * 4;
+  for (int row = 0; row < height; ++row) {
+    std::size_t at = std::size_t(row) * stride;
+    if (at + stride > bitsSize) break;
+    int y = d.height < 0 ? row : height - 1 - row;
+    auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+    for (std::int64_t x = 0; x < d.width; ++x) {
+      const std::uint8_t *p = bits + at + std::size_t(x) * 4;
+      int a = p[3];
+      line[x] = qRgba(std::min<int>(p[2], a), std::min<int>(p[1], a), std::min<int>(p[0], a), a);
+    }
+  }
+  return image;
+}
+
 }  // namespace
 
 QImage dibToImage(const std::uint8_t *info, std::size_t infoSize, const std::uint8_t *bits,
-                  std::size_t bitsSize) {
+                  std::size_t bitsSize, bool withAlpha) {
   DibLayout d;
   if (!info || !readLayout(info, infoSize, d)) return {};
+  if (withAlpha && d.bitCount == 32 && (d.compression == BiRgb || d.compression == BiBitfields))
+    return decodeWithAlpha(d, bits, bitsSize);
   if (d.compression == BiJpeg || d.compression == BiPng) {
     QImage image;
     image.loadFromData(bits, int(std::min<std::size_t>(bitsSize, 0x7FFFFFFF)));

@@ -198,13 +198,13 @@ GdiFont logFontW(ByteReader &r) {
 
 // A DIB referred to by offsets from the start of the record.
 QImage recordDib(const ByteReader &record, std::uint32_t offBmi, std::uint32_t cbBmi,
-                 std::uint32_t offBits, std::uint32_t cbBits) {
+                 std::uint32_t offBits, std::uint32_t cbBits, bool withAlpha = false) {
   if (cbBmi == 0) return {};
   ByteReader info = record.slice(offBmi, cbBmi);
   ByteReader bits = record.slice(
       offBits, std::min<std::uint64_t>(
                    cbBits, record.size() - std::min<std::uint64_t>(offBits, record.size())));
-  return dibToImage(info.data(), info.size(), bits.data(), bits.size());
+  return dibToImage(info.data(), info.size(), bits.data(), bits.size(), withAlpha);
 }
 
 // The DIB's rows run bottom-up when its height is positive.
@@ -246,6 +246,9 @@ class EmfPlayer {
   void createFont(ByteReader &r);
   void textOut(ByteReader &r, const ByteReader &record, bool wide);
   void bitBlt(ByteReader &r, const ByteReader &record, bool stretch);
+  void alphaBlend(ByteReader &r, const ByteReader &record);
+  void fillRegion(ByteReader &r, bool withBrush);
+  void polyDraw(ByteReader &r, bool sixteenBit);
   void stretchDiBits(ByteReader &r, const ByteReader &record);
   void setDiBitsToDevice(ByteReader &r, const ByteReader &record);
   void drawPoly(std::uint32_t type, ByteReader &r);
@@ -359,6 +362,39 @@ void EmfPlayer::bitBlt(ByteReader &r, const ByteReader &record, bool stretch) {
   }
   QImage image = recordDib(record, offBmi, cbBmi, offBits, cbBits);
   gdi_.stretchImage(dest, image, QRectF(xSrc, ySrc, cxSrc, cySrc), rop);
+}
+
+void EmfPlayer::alphaBlend(ByteReader &r, const ByteReader &record) {
+  r.skip(16);
+  double x = r.i32(), y = r.i32(), cx = r.i32(), cy = r.i32();
+  r.u8();  // blend operation: always "source over"
+  r.u8();
+  double constantAlpha = r.u8() / 255.0;
+  bool sourceAlpha = r.u8() & 1;
+  double xSrc = r.i32(), ySrc = r.i32();
+  r.skip(24 + 4 + 4);
+  std::uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32();
+  double cxSrc = r.i32(), cySrc = r.i32();
+  QImage image = recordDib(record, offBmi, cbBmi, offBits, cbBits, sourceAlpha);
+  gdi_.blendImage(QRectF(x, y, cx, cy), image, QRectF(xSrc, ySrc, cxSrc, cySrc), constantAlpha);
+}
+
+void EmfPlayer::fillRegion(ByteReader &r, bool withBrush) {
+  r.skip(16);
+  std::uint32_t cb = r.u32();
+  std::uint32_t brush = withBrush ? r.u32() : 0;
+  std::vector<QRectF> rects = regionRects(r, cb);
+  gdi_.fillRects(rects, withBrush ? &brush : nullptr);
+}
+
+void EmfPlayer::polyDraw(ByteReader &r, bool sixteenBit) {
+  r.skip(16);
+  std::uint32_t count = r.u32();
+  count = std::uint32_t(std::min<std::size_t>(count, r.remaining() / (sixteenBit ? 5 : 9)));
+  QPolygonF pts = points(r, count, sixteenBit);
+  std::vector<std::uint8_t> types(count);
+  for (auto &t : types) t = r.u8();
+  gdi_.polyDraw(pts, types);
 }
 
 void EmfPlayer::stretchDiBits(ByteReader &r, const ByteReader &record) {
@@ -621,6 +657,21 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader record) {
       break;
     case EmrSetDiBitsToDevice:
       setDiBitsToDevice(r, record);
+      break;
+    case EmrAlphaBlend:
+      alphaBlend(r, record);
+      break;
+    case EmrFillRgn:
+      fillRegion(r, true);
+      break;
+    case EmrPaintRgn:
+      fillRegion(r, false);
+      break;
+    case EmrPolyDraw:
+      polyDraw(r, false);
+      break;
+    case EmrPolyDraw16:
+      polyDraw(r, true);
       break;
     default:
       break;  // comments (EMF+), palettes and the rest: nothing to draw

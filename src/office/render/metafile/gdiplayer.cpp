@@ -1,5 +1,7 @@
 #include "office/render/metafile/gdiplayer.h"
 
+#include "office/render/metafile/symbolfont.h"
+
 #include <QFontMetricsF>
 #include <QtMath>
 #include <algorithm>
@@ -445,8 +447,7 @@ QPen GdiPlayer::makePen(const QTransform &full) const {
   return pen;
 }
 
-QBrush GdiPlayer::makeBrush() const {
-  const GdiBrush &b = dc_.brush;
+QBrush GdiPlayer::brushOf(const GdiBrush &b) const {
   switch (b.style) {
     case BsSolid:
       return QBrush(b.color);
@@ -632,7 +633,9 @@ void GdiPlayer::setPixel(QPointF p, QColor color) {
 
 QFont GdiPlayer::makeFont(double pixelHeight) const {
   const GdiFont &f = dc_.font;
-  QFont font(f.face.isEmpty() ? QStringLiteral("Liberation Sans") : f.face);
+  QString face = f.face.isEmpty() ? QStringLiteral("Liberation Sans") : f.face;
+  if (isSymbolFont(face)) face = QStringLiteral("Liberation Serif");
+  QFont font(face);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(std::max(1, int(std::lround(pixelHeight))));
   font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 100, 900)));
@@ -722,12 +725,13 @@ void GdiPlayer::text(const TextRun &run) {
                       dc_.bkColor);
   painter_.setFont(font);
   painter_.setPen(dc_.textColor);
+  QString text = isSymbolFont(f.face) ? symbolToUnicode(run.text) : run.text;
   if (advances.empty()) {
-    painter_.drawText(QPointF(x0, baseline), run.text);
+    painter_.drawText(QPointF(x0, baseline), text);
   } else {
     double x = x0;
-    for (qsizetype i = 0; i < run.text.size(); ++i) {
-      painter_.drawText(QPointF(x, baseline), QString(run.text[i]));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      painter_.drawText(QPointF(x, baseline), QString(text[i]));
       if (std::size_t(i) < advances.size()) x += advances[std::size_t(i)];
     }
   }
@@ -789,6 +793,46 @@ void GdiPlayer::patBlt(const QRectF &dest, std::uint32_t rop) {
     default:
       break;
   }
+}
+
+void GdiPlayer::blendImage(const QRectF &dest, const QImage &image, const QRectF &src,
+                           double opacity) {
+  if (inPathBracket_ || image.isNull() || opacity <= 0) return;
+  painter_.setOpacity(std::min(1.0, opacity));
+  stretchImage(dest, image, src, 0x00CC0020);
+  painter_.setOpacity(1);
+}
+
+void GdiPlayer::fillRects(const std::vector<QRectF> &rects, const std::uint32_t *brushIndex) {
+  if (inPathBracket_ || rects.empty()) return;
+  QBrush brush = makeBrush();
+  if (brushIndex) {
+    const GdiObject *object = objectAt(*brushIndex);
+    if (!object || object->kind != GdiObject::Kind::Brush) return;
+    brush = brushOf(object->brush);
+  }
+  painter_.setTransform(fullTransform());
+  for (const QRectF &r : rects) painter_.fillRect(r.normalized(), brush);
+}
+
+void GdiPlayer::polyDraw(const QPolygonF &points, const std::vector<std::uint8_t> &types) {
+  enum { PtCloseFigure = 1, PtLineTo = 2, PtBezierTo = 4, PtMoveTo = 6 };
+  QPainterPath path(dc_.position);
+  qsizetype count = std::min<qsizetype>(points.size(), qsizetype(types.size()));
+  for (qsizetype i = 0; i < count; ++i) {
+    std::uint8_t type = types[std::size_t(i)] & 6;
+    if (type == PtMoveTo) {
+      path.moveTo(points[i]);
+    } else if (type == PtBezierTo && i + 2 < count) {
+      path.cubicTo(points[i], points[i + 1], points[i + 2]);
+      i += 2;
+    } else {
+      path.lineTo(points[i]);
+    }
+    if (types[std::size_t(i)] & PtCloseFigure) path.closeSubpath();
+  }
+  dc_.position = path.currentPosition();
+  emitPath(path, false, true);
 }
 
 // ---- path bracket ----

@@ -139,6 +139,13 @@ class GdiPlayer {
   // dest logical; src in bitmap pixels, top-left origin; rop a ternary raster operation
   void stretchImage(const QRectF &dest, const QImage &image, const QRectF &src, std::uint32_t rop);
   void patBlt(const QRectF &dest, std::uint32_t rop);
+  // An image with its own (premultiplied) alpha, times a constant opacity.
+  void blendImage(const QRectF &dest, const QImage &image, const QRectF &src, double opacity);
+  // Region rectangles (logical) filled with the brush at index, or the
+  // selected brush when index is null.
+  void fillRects(const std::vector<QRectF> &rects, const std::uint32_t *brushIndex);
+  // Points with PT_* types (move, line, Bezier, close), stroked.
+  void polyDraw(const QPolygonF &points, const std::vector<std::uint8_t> &types);
 
   // Path bracket
   void beginPath();
@@ -178,7 +185,8 @@ class GdiPlayer {
   void applyClip();
   void combineClip(const QPainterPath &area, int mode);
   QPen makePen(const QTransform &full) const;
-  QBrush makeBrush() const;
+  QBrush makeBrush() const { return brushOf(dc_.brush); }
+  QBrush brushOf(const GdiBrush &brush) const;
   Qt::FillRule fillRule() const;
   // Draws (or, inside a path bracket, collects) a logical path.
   void emitPath(const QPainterPath &path, bool fill, bool stroke);
