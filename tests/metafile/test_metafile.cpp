@@ -126,6 +126,7 @@ class TestMetafile : public QObject {
   void emfTextDrawsAndAligns();
   void emfTransformsAndClipping();
   void emfDibRowsAndColours();
+  void emfMetricMapModeAndAlpha();
   void wmfFramesAndPlaceableHeader();
   void wmfObjectTableReusesFreeSlots();
   void wmfTextAndPolygon();
@@ -231,6 +232,30 @@ void TestMetafile::emfDibRowsAndColours() {
   QVERIFY(near(image.pixelColor(85, 15), Qt::white));
   QVERIFY(near(image.pixelColor(15, 85), Qt::red));
   QVERIFY(near(image.pixelColor(85, 85), Qt::green));
+}
+
+void TestMetafile::emfMetricMapModeAndAlpha() {
+  // MM_LOMETRIC: 0.1 mm units, y upwards from a viewport origin at the bottom.
+  EmfBuilder b;
+  b.record(SetMapMode, LeBytes().u32(2));
+  b.record(12, LeBytes().i32s({0, 400}));  // EMR_SETVIEWPORTORGEX, device pixels
+  selectSolidBrush(b, 1, rgb(255, 0, 0));
+  b.record(Rectangle, LeBytes().i32s({0, 0, 500, 500}));
+  // ALPHABLEND (in device pixels) of a 2x1 bitmap: opaque blue, then fully transparent.
+  LeBytes a;
+  a.i32s({0, 0, 0, 0}).i32s({200, 0, 200, 200}).u8(0).u8(0).u8(255).u8(1).i32s({0, 0});
+  a.f32(1).f32(0).f32(0).f32(1).f32(0).f32(0).u32(0).u32(0);
+  a.u32(108).u32(40).u32(148).u32(8).i32s({2, 1});
+  a.u32(40).i32s({2, 1}).u16(1).u16(32).u32(0).u32(8).i32s({0, 0}).u32(0).u32(0);
+  a.bytes(QByteArray("\xFF\x00\x00\xFF\x00\x00\x00\x00", 8));
+  QImage image = render(emf(b.finish()));
+  QVERIFY(near(image.pixelColor(25, 75), Qt::red));
+  QCOMPARE(image.pixelColor(25, 25), QColor(Qt::white));
+  EmfBuilder blend;
+  blend.record(114, a);
+  image = render(emf(blend.finish()));
+  QVERIFY(near(image.pixelColor(60, 25), Qt::blue));
+  QCOMPARE(image.pixelColor(90, 25), QColor(Qt::white));
 }
 
 void TestMetafile::wmfFramesAndPlaceableHeader() {
