@@ -1,8 +1,8 @@
 // Development tool: dumps the metafiles of presentations and renders them.
-//   metafile_tool OUTDIR FILE.ppt...
+//   metafile_tool [--dpi N] OUTDIR FILE.ppt...
 // writes OUTDIR/<file>-<offset>.{emf,wmf} (with a placeable header added to
 // WMF files so that other viewers know their frame) and <...>.png rendered at
-// 96 dots per inch, printing the render time of each.
+// 96 (or N) dots per inch, printing the render time of each.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,7 +41,12 @@ QByteArray placeableHeader(const office::render::PictureSource &p) {
 int main(int argc, char **argv) {
   QGuiApplication app(argc, argv);
   QStringList args = app.arguments().mid(1);
-  if (args.size() < 2) return 2;
+  double dpi = 96;
+  if (args.size() >= 2 && args[0] == QLatin1String("--dpi")) {
+    dpi = args[1].toDouble();
+    args = args.mid(2);
+  }
+  if (args.size() < 2 || dpi <= 0) return 2;
   QDir out(args.takeFirst());
   out.mkpath(".");
   for (const QString &path : args) {
@@ -65,7 +70,7 @@ int main(int argc, char **argv) {
       timer.start();
       try {
         QSizeF inches = office::render::metafileNaturalSizeInches(blip.picture);
-        QSize px = (inches * 96).toSize().expandedTo(QSize(1, 1));
+        QSize px = (inches * dpi).toSize().expandedTo(QSize(1, 1));
         QImage img = office::render::renderMetafile(blip.picture, px);
         double ms = timer.nsecsElapsed() / 1e6;
         img.save(out.filePath(base + ".png"));

@@ -461,6 +461,18 @@ QBrush GdiPlayer::brushOf(const GdiBrush &b) const {
   }
 }
 
+// Hatches and patterns keep their size in pixels, as on a screen, whatever
+// the mapping.
+QBrush GdiPlayer::deviceBrush(const QTransform &full) const {
+  QBrush brush = makeBrush();
+  if (dc_.brush.style != BsSolid && dc_.brush.style != BsNull) {
+    bool invertible = false;
+    QTransform back = full.inverted(&invertible);
+    if (invertible) brush.setTransform(back);
+  }
+  return brush;
+}
+
 void GdiPlayer::emitPath(const QPainterPath &path, bool fill, bool stroke) {
   QTransform full = fullTransform();
   if (inPathBracket_) {
@@ -471,7 +483,7 @@ void GdiPlayer::emitPath(const QPainterPath &path, bool fill, bool stroke) {
   QPainterPath p = path;
   p.setFillRule(fillRule());
   if (fill && dc_.brush.style == BsHatched && dc_.bkMode == 2) painter_.fillPath(p, dc_.bkColor);
-  painter_.setBrush(fill ? makeBrush() : QBrush(Qt::NoBrush));
+  painter_.setBrush(fill ? deviceBrush(full) : QBrush(Qt::NoBrush));
   painter_.setPen(stroke ? makePen(full) : QPen(Qt::NoPen));
   painter_.drawPath(p);
 }
@@ -483,7 +495,7 @@ void GdiPlayer::paintImagePath(const QPainterPath &imagePath, bool fill, bool st
   QPainterPath logical = invertible ? back.map(imagePath) : imagePath;
   logical.setFillRule(fillRule());
   painter_.setTransform(invertible ? full : QTransform());
-  painter_.setBrush(fill ? makeBrush() : QBrush(Qt::NoBrush));
+  painter_.setBrush(fill ? deviceBrush(full) : QBrush(Qt::NoBrush));
   painter_.setPen(stroke ? makePen(full) : QPen(Qt::NoPen));
   painter_.drawPath(logical);
 }

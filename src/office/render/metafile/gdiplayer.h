@@ -187,6 +187,7 @@ class GdiPlayer {
   QPen makePen(const QTransform &full) const;
   QBrush makeBrush() const { return brushOf(dc_.brush); }
   QBrush brushOf(const GdiBrush &brush) const;
+  QBrush deviceBrush(const QTransform &full) const;
   Qt::FillRule fillRule() const;
   // Draws (or, inside a path bracket, collects) a logical path.
   void emitPath(const QPainterPath &path, bool fill, bool stroke);
