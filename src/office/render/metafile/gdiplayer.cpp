@@ -645,7 +645,10 @@ void GdiPlayer::setPixel(QPointF p, QColor color) {
 
 QFont GdiPlayer::makeFont(double pixelHeight) const {
   const GdiFont &f = dc_.font;
-  QString face = f.face.isEmpty() ? QStringLiteral("Liberation Sans") : f.face;
+  // A damaged name (empty, or with control characters) falls back to a sans-serif face.
+  bool usable = !f.face.trimmed().isEmpty() &&
+                std::all_of(f.face.begin(), f.face.end(), [](QChar c) { return c.isPrint(); });
+  QString face = usable ? f.face : QStringLiteral("Liberation Sans");
   if (isSymbolFont(face)) face = QStringLiteral("Liberation Serif");
   QFont font(face);
   font.setStyleHint(QFont::SansSerif);
