@@ -268,6 +268,10 @@ void TestMetafile::wmfFramesAndPlaceableHeader() {
   QImage image = render(wmf(data));
   QVERIFY(near(image.pixelColor(50, 50), Qt::red));
   QCOMPARE(image.pixelColor(15, 15), QColor(Qt::white));
+  // Declared as EMF by mistake: the bytes decide.
+  PictureSource mislabelled = wmf(data);
+  mislabelled.format = BlipFormat::Emf;
+  QVERIFY(near(render(mislabelled).pixelColor(50, 50), Qt::red));
   // The same records behind a placeable header whose box is the upper-left quarter.
   PictureSource placeable = wmf(WmfBuilder::placeable(QRect(0, 0, 500, 500), 500) + data, QRect());
   image = render(placeable);

@@ -1,6 +1,7 @@
 #include "office/render/metafile/metafile.h"
 
 #include <QPainter>
+#include <QtEndian>
 #include <cmath>
 
 #include "common/error.h"
@@ -21,15 +22,33 @@ QSize cappedSize(QSize size) {
   return QSize(std::max(1, int(size.width() * scale)), std::max(1, int(size.height() * scale)));
 }
 
-void requireMetafile(const PictureSource &picture) {
+quint32 le32At(const QByteArray &data, qsizetype at) {
+  return data.size() >= at + 4 ? qFromLittleEndian<quint32>(data.constData() + at) : 0;
+}
+
+// The format the bytes show, which wins over the declared one: a picture
+// store entry can name the wrong kind of metafile.
+BlipFormat sniffedFormat(const PictureSource &picture) {
+  const QByteArray &d = picture.data;
+  if (le32At(d, 0) == 1 && le32At(d, 40) == 0x464D4520) return BlipFormat::Emf;
+  if (le32At(d, 0) == 0x9AC6CDD7) return BlipFormat::Wmf;
+  quint32 start = le32At(d, 0);
+  if ((start & 0xFFFF) <= 2 && (start & 0xFFFF) >= 1 && (start >> 16) == 9) return BlipFormat::Wmf;
+  return picture.format;
+}
+
+PictureSource checkedMetafile(const PictureSource &picture) {
   if (picture.format != BlipFormat::Emf && picture.format != BlipFormat::Wmf)
     throw morvane::Error(QStringLiteral("the picture is not a Windows metafile"));
+  PictureSource checked = picture;
+  checked.format = sniffedFormat(picture);
+  return checked;
 }
 
 }  // namespace
 
-QImage renderMetafile(const PictureSource &picture, QSize pixelSize) {
-  requireMetafile(picture);
+QImage renderMetafile(const PictureSource &source, QSize pixelSize) {
+  PictureSource picture = checkedMetafile(source);
   QSize size = cappedSize(pixelSize);
   // Read the header first: a picture without one throws before any allocation.
   if (picture.format == BlipFormat::Emf)
@@ -51,8 +70,8 @@ QImage renderMetafile(const PictureSource &picture, QSize pixelSize) {
   return image;
 }
 
-QSizeF metafileNaturalSizeInches(const PictureSource &picture) {
-  requireMetafile(picture);
+QSizeF metafileNaturalSizeInches(const PictureSource &source) {
+  PictureSource picture = checkedMetafile(source);
   if (picture.metafileSizeEmu.width() > 0 && picture.metafileSizeEmu.height() > 0)
     return QSizeF(picture.metafileSizeEmu) / kEmuPerInch;
   if (picture.format == BlipFormat::Emf)
