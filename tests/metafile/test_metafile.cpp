@@ -134,6 +134,7 @@ class TestMetafile : public QObject {
   void damagedInputRendersWhatItCan();
   void damagedInputThatCannotRenderThrows();
   void mutatedFilesNeverCrash();
+  void fuzzFindingsStayFixed();
 };
 
 void TestMetafile::emfMappingAndFills() {
@@ -423,6 +424,26 @@ void TestMetafile::mutatedFilesNeverCrash() {
     }
   }
   QVERIFY(rendered > 1000);
+}
+
+void TestMetafile::fuzzFindingsStayFixed() {
+  // Inputs the fuzzer found, in its format: the first byte picks EMF (odd) or
+  // WMF and the image size, the rest is the metafile. Each must finish.
+  QDir dir(QStringLiteral(METAFILE_TEST_DATA));
+  const QStringList files = dir.entryList({QStringLiteral("fuzz-*.bin")}, QDir::Files);
+  QVERIFY(!files.isEmpty());
+  for (const QString &name : files) {
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray input = file.readAll();
+    QVERIFY(!input.isEmpty());
+    PictureSource picture = (input[0] & 1) ? emf(input.mid(1)) : wmf(input.mid(1));
+    int side = 16 + (quint8(input[0]) >> 1) * 2;
+    try {
+      office::render::renderMetafile(picture, QSize(side, side));
+    } catch (const morvane::Error &) {
+    }
+  }
 }
 
 QTEST_MAIN(TestMetafile)

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kMaxObjects = 65536;
 constexpr std::size_t kMaxSavedStates = 4096;
-constexpr double kMaxFontPixels = 20000;
+constexpr double kMaxFontPixels = 5000;
 
 enum PenStyle { PsSolid, PsDash, PsDot, PsDashDot, PsDashDotDot, PsNull, PsInsideFrame };
 enum BrushStyle { BsSolid, BsNull, BsHatched, BsPattern };
@@ -669,7 +669,10 @@ void GdiPlayer::text(const TextRun &run) {
   // The font's height in image pixels: a positive height is the cell height
   // (ascent + descent), a negative one the em height.
   double height = f.height == 0 ? 12 * yScale : std::abs(f.height) * yScale;
-  height = std::min(height, kMaxFontPixels);
+  // Glyphs far taller than the picture cannot show as text, and rasterising
+  // them costs time and memory without bound.
+  double largest = std::max(imageRect_.width(), imageRect_.height());
+  if (height > std::min(kMaxFontPixels, 2 * largest)) return;
   if (height < 0.5) return;
   QFont font = makeFont(height);
   if (f.height > 0) {
@@ -679,7 +682,7 @@ void GdiPlayer::text(const TextRun &run) {
   if (f.width > 0) {
     double natural = QFontMetricsF(font).averageCharWidth();
     if (natural > 0)
-      font.setStretch(std::clamp(int(std::lround(100 * f.width * xScale / natural)), 1, 4000));
+      font.setStretch(std::clamp(int(std::lround(100 * f.width * xScale / natural)), 1, 1000));
   }
   QFontMetricsF metrics(font);
 
