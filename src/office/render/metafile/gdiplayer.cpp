@@ -6,6 +6,7 @@
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace office::render::metafile {
 namespace {
@@ -660,9 +661,7 @@ QFont GdiPlayer::makeFont(double pixelHeight) const {
   return font;
 }
 
-void GdiPlayer::text(const TextRun &run) {
-  if (inPathBracket_ || run.text.isEmpty() || (run.options & EtoGlyphIndex)) return;
-  QTransform full = fullTransform();
+std::optional<QFont> GdiPlayer::runFont(const QTransform &full) const {
   const GdiFont &f = dc_.font;
   double yScale = scaleAlong(full, QPointF(0, 1));
   double xScale = scaleAlong(full, QPointF(1, 0));
@@ -672,8 +671,7 @@ void GdiPlayer::text(const TextRun &run) {
   // Glyphs far taller than the picture cannot show as text, and rasterising
   // them costs time and memory without bound.
   double largest = std::max(imageRect_.width(), imageRect_.height());
-  if (height > std::min(kMaxFontPixels, 2 * largest)) return;
-  if (height < 0.5) return;
+  if (height > std::min(kMaxFontPixels, 2 * largest) || height < 0.5) return std::nullopt;
   QFont font = makeFont(height);
   if (f.height > 0) {
     double cell = QFontMetricsF(font).height();
@@ -684,46 +682,57 @@ void GdiPlayer::text(const TextRun &run) {
     if (natural > 0)
       font.setStretch(std::clamp(int(std::lround(100 * f.width * xScale / natural)), 1, 1000));
   }
-  QFontMetricsF metrics(font);
+  return font;
+}
+
+// Where the run starts (x) and where its baseline lies (y), relative to the
+// reference point, for the text alignment in force.
+QPointF GdiPlayer::alignmentOffset(double width, const QFontMetricsF &metrics) const {
+  double x = 0, y = 0;
+  switch (dc_.textAlign & TaHorizontalMask) {
+    case TaRight:
+      x = -width;
+      break;
+    case TaCenter:
+      x = -width / 2;
+      break;
+    default:
+      break;
+  }
+  switch (dc_.textAlign & TaVerticalMask) {
+    case TaBottom:
+      y = -metrics.descent();
+      break;
+    case TaBaseline:
+      y = 0;
+      break;
+    default:
+      y = metrics.ascent();
+      break;
+  }
+  return QPointF(x, y);
+}
+
+void GdiPlayer::text(const TextRun &run) {
+  if (inPathBracket_ || run.text.isEmpty() || (run.options & EtoGlyphIndex)) return;
+  QTransform full = fullTransform();
+  std::optional<QFont> font = runFont(full);
+  if (!font) return;
+  QFontMetricsF metrics(*font);
+  const GdiFont &f = dc_.font;
+  QString text = isSymbolFont(f.face) ? symbolToUnicode(run.text) : run.text;
 
   if (run.options & EtoOpaque) {
     painter_.setTransform(full);
     painter_.fillRect(run.rect.normalized(), dc_.bkColor);
   }
-
-  bool updateCp = dc_.textAlign & TaUpdateCp;
-  QPointF origin = full.map(updateCp ? dc_.position : run.reference);
+  double xScale = scaleAlong(full, QPointF(1, 0));
   std::vector<double> advances;
   double total = 0;
-  if (!run.dx.empty()) {
-    for (double d : run.dx) advances.push_back(d * xScale);
-    for (double a : advances) total += a;
-  } else {
-    total = metrics.horizontalAdvance(run.text);
-  }
-  double x0 = 0;
-  switch (dc_.textAlign & TaHorizontalMask) {
-    case TaRight:
-      x0 = -total;
-      break;
-    case TaCenter:
-      x0 = -total / 2;
-      break;
-    default:
-      break;
-  }
-  double baseline = 0;
-  switch (dc_.textAlign & TaVerticalMask) {
-    case TaBottom:
-      baseline = -metrics.descent();
-      break;
-    case TaBaseline:
-      baseline = 0;
-      break;
-    default:
-      baseline = metrics.ascent();
-      break;
-  }
+  for (double d : run.dx) advances.push_back(d * xScale);
+  for (double a : advances) total += a;
+  if (advances.empty()) total = metrics.horizontalAdvance(text);
+  QPointF start = alignmentOffset(total, metrics);
 
   painter_.setTransform(QTransform());
   if (run.options & EtoClipped) {
@@ -734,30 +743,29 @@ void GdiPlayer::text(const TextRun &run) {
   }
   // Escapement turns the baseline counterclockwise; a mapping that flips the
   // y axis does not mirror the glyphs.
+  bool updateCp = dc_.textAlign & TaUpdateCp;
+  QPointF origin = full.map(updateCp ? dc_.position : run.reference);
   QTransform place;
   place.translate(origin.x(), origin.y());
   place.rotate(-f.escapement / 10.0);
   painter_.setTransform(place);
   if (dc_.bkMode == 2)
-    painter_.fillRect(QRectF(x0, baseline - metrics.ascent(), total, metrics.height()),
+    painter_.fillRect(QRectF(start.x(), start.y() - metrics.ascent(), total, metrics.height()),
                       dc_.bkColor);
-  painter_.setFont(font);
+  painter_.setFont(*font);
   painter_.setPen(dc_.textColor);
-  QString text = isSymbolFont(f.face) ? symbolToUnicode(run.text) : run.text;
   if (advances.empty()) {
-    painter_.drawText(QPointF(x0, baseline), text);
+    painter_.drawText(start, text);
   } else {
-    double x = x0;
+    double x = start.x();
     for (qsizetype i = 0; i < text.size(); ++i) {
-      painter_.drawText(QPointF(x, baseline), QString(text[i]));
+      painter_.drawText(QPointF(x, start.y()), QString(text[i]));
       if (std::size_t(i) < advances.size()) x += advances[std::size_t(i)];
     }
   }
   if (run.options & EtoClipped) painter_.restore();
-  if (updateCp) {
-    double logicalTotal = xScale > 0 ? total / xScale : 0;
-    if ((dc_.textAlign & TaHorizontalMask) == 0) dc_.position.rx() += logicalTotal;
-  }
+  if (updateCp && (dc_.textAlign & TaHorizontalMask) == 0 && xScale > 0)
+    dc_.position.rx() += total / xScale;
 }
 
 // ---- bitmaps ----

@@ -6,6 +6,7 @@
 // Coordinates handed in are logical; the player maps them to the image.
 
 #include <QColor>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -13,6 +14,7 @@
 #include <QString>
 #include <QTransform>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace office::render::metafile {
@@ -193,6 +195,8 @@ class GdiPlayer {
   void emitPath(const QPainterPath &path, bool fill, bool stroke);
   void paintImagePath(const QPainterPath &imagePath, bool fill, bool stroke);
   QFont makeFont(double devicePixelHeight) const;
+  std::optional<QFont> runFont(const QTransform &full) const;
+  QPointF alignmentOffset(double width, const QFontMetricsF &metrics) const;
   GdiObject *objectAt(std::uint32_t index);
 
   QPainter &painter_;
