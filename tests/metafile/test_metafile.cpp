@@ -127,6 +127,7 @@ class TestMetafile : public QObject {
   void emfTransformsAndClipping();
   void emfDibRowsAndColours();
   void emfMetricMapModeAndAlpha();
+  void emfPathsRegionsAndPatternBlits();
   void wmfFramesAndPlaceableHeader();
   void wmfObjectTableReusesFreeSlots();
   void wmfTextAndPolygon();
@@ -257,6 +258,38 @@ void TestMetafile::emfMetricMapModeAndAlpha() {
   image = render(emf(blend.finish()));
   QVERIFY(near(image.pixelColor(60, 25), Qt::blue));
   QCOMPARE(image.pixelColor(90, 25), QColor(Qt::white));
+}
+
+void TestMetafile::emfPathsRegionsAndPatternBlits() {
+  EmfBuilder b;
+  anisotropic100(b);
+  selectSolidBrush(b, 1, rgb(255, 0, 0));
+  // A clip region in device pixels: the left half of the device.
+  LeBytes region;
+  region.u32(48).u32(5).u32(32).u32(1).u32(1).u32(16).i32s({0, 0, 200, 400}).i32s({0, 0, 200, 400});
+  b.record(75, region);  // EMR_EXTSELECTCLIPRGN, RGN_COPY
+  // A triangle built in a path bracket and filled.
+  b.record(59);                            // BEGINPATH
+  b.record(27, LeBytes().i32s({0, 0}));    // MOVETOEX
+  b.record(54, LeBytes().i32s({100, 0}));  // LINETO
+  b.record(54, LeBytes().i32s({0, 100}));
+  b.record(61);                                // CLOSEFIGURE
+  b.record(60);                                // ENDPATH
+  b.record(62, LeBytes().i32s({0, 0, 0, 0}));  // FILLPATH
+  // BITBLT without a bitmap: PATCOPY paints the brush.
+  selectSolidBrush(b, 2, rgb(0, 0, 255));
+  LeBytes blit;
+  blit.i32s({0, 0, 0, 0}).i32s({0, 80, 100, 20}).u32(0x00F00021).i32s({0, 0});
+  blit.f32(1).f32(0).f32(0).f32(1).f32(0).f32(0).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0);
+  b.record(76, blit);
+  b.record(75, LeBytes().u32(0).u32(5));  // RGN_COPY without data: no clip
+  b.record(76, blit);
+  QImage image = render(emf(b.finish()));
+  QVERIFY(near(image.pixelColor(20, 20), Qt::red));
+  QCOMPARE(image.pixelColor(60, 20), QColor(Qt::white));  // in the triangle, clipped away
+  QCOMPARE(image.pixelColor(40, 70), QColor(Qt::white));  // outside the triangle
+  QVERIFY(near(image.pixelColor(25, 90), Qt::blue));
+  QVERIFY(near(image.pixelColor(75, 90), Qt::blue));
 }
 
 void TestMetafile::wmfFramesAndPlaceableHeader() {
