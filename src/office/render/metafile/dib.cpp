@@ -1,0 +1,137 @@
+#include "office/render/metafile/dib.h"
+
+#include <QByteArray>
+#include <QtEndian>
+#include <algorithm>
+
+namespace office::render::metafile {
+namespace {
+
+constexpr std::int64_t kMaxDibPixels = 40'000'000;
+constexpr std::uint32_t kCoreHeader = 12;
+enum Compression { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiJpeg = 4, BiPng = 5 };
+
+struct DibLayout {
+  std::uint32_t headerSize = 0;
+  std::int64_t width = 0, height = 0;
+  int bitCount = 0;
+  std::uint32_t compression = BiRgb;
+  std::size_t tableBytes = 0;  // colour table (and masks) after the header
+  std::size_t bitsBytes = 0;   // bytes of bits an uncompressed bitmap needs
+};
+
+std::uint32_t le32(const std::uint8_t *p) { return qFromLittleEndian<quint32>(p); }
+std::uint16_t le16(const std::uint8_t *p) { return qFromLittleEndian<quint16>(p); }
+
+bool readLayout(const std::uint8_t *info, std::size_t size, DibLayout &d) {
+  if (size < 4) return false;
+  d.headerSize = le32(info);
+  if (d.headerSize < kCoreHeader || d.headerSize > size ||
+      (d.headerSize > kCoreHeader && d.headerSize < 40))
+    return false;
+  std::uint32_t colorsUsed = 0;
+  int entryBytes = 4;
+  if (d.headerSize == kCoreHeader) {
+    d.width = le16(info + 4);
+    d.height = std::int16_t(le16(info + 6));
+    d.bitCount = le16(info + 10);
+    entryBytes = 3;
+  } else {
+    d.width = std::int32_t(le32(info + 4));
+    d.height = std::int32_t(le32(info + 8));
+    d.bitCount = le16(info + 14);
+    d.compression = le32(info + 16);
+    colorsUsed = le32(info + 32);
+  }
+  std::int64_t pixels = d.width * (d.height < 0 ? -d.height : d.height);
+  if (d.width <= 0 || d.height == 0 || pixels > kMaxDibPixels) return false;
+  switch (d.bitCount) {
+    case 0:
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      return false;
+  }
+  std::uint32_t maxColors = d.bitCount >= 1 && d.bitCount <= 8 ? (1u << d.bitCount) : 0;
+  std::uint32_t colors = colorsUsed == 0 ? maxColors : std::min<std::uint32_t>(colorsUsed, 4096);
+  if (d.bitCount > 8 && colorsUsed == 0) colors = 0;
+  d.tableBytes = std::size_t(colors) * entryBytes;
+  if (d.compression == BiBitfields && d.headerSize == 40) d.tableBytes += 12;
+  std::int64_t stride = ((d.width * d.bitCount + 31) / 32) * 4;
+  d.bitsBytes = std::size_t(stride * (d.height < 0 ? -d.height : d.height));
+  return true;
+}
+
+// A BMP file: 14-byte file header, the DIB header and table, then the bits.
+QImage decodeAsBmp(const DibLayout &d, const std::uint8_t *info, std::size_t infoSize,
+                   const std::uint8_t *bits, std::size_t bitsSize) {
+  std::size_t headerAndTable = std::min(infoSize, std::size_t(d.headerSize) + d.tableBytes);
+  std::size_t tablePad = std::size_t(d.headerSize) + d.tableBytes - headerAndTable;
+  bool compressed = d.compression == BiRle8 || d.compression == BiRle4;
+  std::size_t bitsLength = compressed ? bitsSize : std::max(bitsSize, d.bitsBytes);
+  std::size_t offBits = 14 + headerAndTable + tablePad;
+  QByteArray bmp(qsizetype(offBits + bitsLength), '\0');
+  auto *out = reinterpret_cast<std::uint8_t *>(bmp.data());
+  out[0] = 'B';
+  out[1] = 'M';
+  qToLittleEndian(quint32(bmp.size()), out + 2);
+  qToLittleEndian(quint32(offBits), out + 10);
+  std::copy(info, info + headerAndTable, out + 14);
+  std::copy(bits, bits + std::min(bitsSize, bitsLength), out + offBits);
+  if (compressed && d.headerSize >= 40) qToLittleEndian(quint32(bitsSize), out + 14 + 20);
+  QImage image;
+  image.loadFromData(bmp, "BMP");
+  return image;
+}
+
+// 32-bit rows, bottom-up unless the height is negative, with premultiplied alpha.
+QImage decodeWithAlpha(const DibLayout &d, const std::uint8_t *bits, std::size_t bitsSize) {
+  int height = int(d.height < 0 ? -d.height : d.height);
+  QImage image(int(d.width), height, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return {};
+  image.fill(Qt::transparent);
+  std::size_t stride = std::size_t(d.width) * 4;
+  for (int row = 0; row < height; ++row) {
+    std::size_t at = std::size_t(row) * stride;
+    if (at + stride > bitsSize) break;
+    int y = d.height < 0 ? row : height - 1 - row;
+    auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+    for (std::int64_t x = 0; x < d.width; ++x) {
+      const std::uint8_t *p = bits + at + std::size_t(x) * 4;
+      int a = p[3];
+      line[x] = qRgba(std::min<int>(p[2], a), std::min<int>(p[1], a), std::min<int>(p[0], a), a);
+    }
+  }
+  return image;
+}
+
+}  // namespace
+
+QImage dibToImage(const std::uint8_t *info, std::size_t infoSize, const std::uint8_t *bits,
+                  std::size_t bitsSize, bool withAlpha) {
+  DibLayout d;
+  if (!info || !readLayout(info, infoSize, d)) return {};
+  if (withAlpha && d.bitCount == 32 && (d.compression == BiRgb || d.compression == BiBitfields))
+    return decodeWithAlpha(d, bits, bitsSize);
+  if (d.compression == BiJpeg || d.compression == BiPng) {
+    QImage image;
+    image.loadFromData(bits, int(std::min<std::size_t>(bitsSize, 0x7FFFFFFF)));
+    return image;
+  }
+  if (d.bitCount == 0) return {};
+  return decodeAsBmp(d, info, infoSize, bits, bitsSize);
+}
+
+QImage packedDibToImage(const std::uint8_t *dib, std::size_t size) {
+  DibLayout d;
+  if (!dib || !readLayout(dib, size, d)) return {};
+  std::size_t infoSize = std::min(size, std::size_t(d.headerSize) + d.tableBytes);
+  return dibToImage(dib, infoSize, dib + infoSize, size - infoSize);
+}
+
+}  // namespace office::render::metafile
