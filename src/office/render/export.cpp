@@ -13,11 +13,6 @@
 
 namespace office::render {
 
-// Provided by the Windows metafile renderer (metafile/metafile.h): renders on
-// white at pixelSize, and reports the metafile's own size.
-QImage renderMetafile(const PictureSource &picture, QSize pixelSize);
-QSizeF metafileNaturalSizeInches(const PictureSource &picture);
-
 namespace {
 
 constexpr double kEmuPerInch = 914400.0;
