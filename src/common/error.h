@@ -10,8 +10,7 @@ namespace morvane {
 // end of a user command catches it and writes "Error: " + what() to the log.
 class Error : public std::runtime_error {
  public:
-  explicit Error(const QString &description)
-      : std::runtime_error(description.toStdString()) {}
+  explicit Error(const QString &description) : std::runtime_error(description.toStdString()) {}
   QString description() const { return QString::fromStdString(what()); }
 };
 

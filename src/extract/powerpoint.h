@@ -77,8 +77,8 @@ class Shape {
   virtual std::int32_t Type() const = 0;
   // Writes an image of the shape at PathName. ScaleWidth/ScaleHeight 0 mean
   // the shape's own size.
-  virtual void Export(const QString &PathName, PpShapeFormat Filter,
-                      std::int32_t ScaleWidth = 0, std::int32_t ScaleHeight = 0,
+  virtual void Export(const QString &PathName, PpShapeFormat Filter, std::int32_t ScaleWidth = 0,
+                      std::int32_t ScaleHeight = 0,
                       PpExportMode ExportMode = ppRelativeToSlide) = 0;
   // Fails for a shape that cannot hold text (a picture, a chart).
   virtual std::shared_ptr<PowerPoint::TextFrame> TextFrame() = 0;

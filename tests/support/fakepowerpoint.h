@@ -22,8 +22,8 @@ struct CallLog {
 
 struct ShapeSpec {
   std::int32_t type = PowerPoint::msoAutoShape;
-  QString text;          // what TextRange.Text gives
-  bool hasText = true;   // false: TextFrame fails, as for a picture
+  QString text;         // what TextRange.Text gives
+  bool hasText = true;  // false: TextFrame fails, as for a picture
   bool failExport = false;
 };
 
@@ -51,7 +51,8 @@ class TextFrame : public PowerPoint::TextFrame {
 
 class Shape : public PowerPoint::Shape {
  public:
-  Shape(ShapeSpec spec, std::shared_ptr<CallLog> log) : spec_(std::move(spec)), log_(std::move(log)) {}
+  Shape(ShapeSpec spec, std::shared_ptr<CallLog> log)
+      : spec_(std::move(spec)), log_(std::move(log)) {}
   std::int32_t Type() const override { return spec_.type; }
   void Export(const QString &path, PowerPoint::PpShapeFormat filter, std::int32_t scaleWidth,
               std::int32_t scaleHeight, PowerPoint::PpExportMode mode) override {
@@ -63,7 +64,8 @@ class Shape : public PowerPoint::Shape {
                        .arg(int(mode));
     if (spec_.failExport) throw morvane::Error(QStringLiteral("export failed"));
     QFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) throw morvane::Error(QStringLiteral("cannot write ") + path);
+    if (!out.open(QIODevice::WriteOnly))
+      throw morvane::Error(QStringLiteral("cannot write ") + path);
     out.write("fake");
   }
   std::shared_ptr<PowerPoint::TextFrame> TextFrame() override {
@@ -83,7 +85,8 @@ class Shapes : public PowerPoint::Shapes {
   }
   std::int32_t Count() const override { return std::int32_t(shapes_.size()); }
   std::shared_ptr<PowerPoint::Shape> Item(std::int32_t index) override {
-    if (index < 1 || index > Count()) throw morvane::Error(QStringLiteral("shape index out of range"));
+    if (index < 1 || index > Count())
+      throw morvane::Error(QStringLiteral("shape index out of range"));
     return shapes_[size_t(index - 1)];
   }
 
@@ -93,7 +96,8 @@ class Shapes : public PowerPoint::Shapes {
 
 class Slide : public PowerPoint::Slide {
  public:
-  Slide(SlideSpec spec, std::shared_ptr<CallLog> log) : spec_(std::move(spec)), log_(std::move(log)) {}
+  Slide(SlideSpec spec, std::shared_ptr<CallLog> log)
+      : spec_(std::move(spec)), log_(std::move(log)) {}
   std::shared_ptr<PowerPoint::Shapes> Shapes() override {
     return std::make_shared<fake::Shapes>(spec_, log_);
   }
@@ -110,7 +114,8 @@ class Slides : public PowerPoint::Slides {
   }
   std::int32_t Count() const override { return std::int32_t(slides_.size()); }
   std::shared_ptr<PowerPoint::Slide> Item(std::int32_t index) override {
-    if (index < 1 || index > Count()) throw morvane::Error(QStringLiteral("slide index out of range"));
+    if (index < 1 || index > Count())
+      throw morvane::Error(QStringLiteral("slide index out of range"));
     return slides_[size_t(index - 1)];
   }
 
