@@ -274,6 +274,43 @@ QJsonObject shapeAt(const QJsonObject &truth, int slide, int shape) {
   return shapes[shape - 1].toObject();
 }
 
+bool isMetafile(const QString &format) {
+  return format == QLatin1String("WMF") || format == QLatin1String("EMF") ||
+         format == QLatin1String("PICT");
+}
+
+// The pixel size a picture or chart comes out at: a metafile rendered at the
+// shape's size at 150 dots per inch, a bitmap at its own pixel size less what
+// is cropped off (a negative crop extends it). Empty when the reference does
+// not give what it takes.
+QSize expectedPixelSize(const QJsonObject &shape) {
+  const QJsonObject picture = shape.value(QLatin1String("picture")).toObject();
+  const QString format = picture.value(QLatin1String("format")).toString();
+  if (isMetafile(format)) {
+    const QJsonArray anchor = shape.value(QLatin1String("anchorPt")).toArray();
+    if (anchor.size() != 4) return {};
+    return QSize(qRound(anchor[2].toDouble() * 150 / 72), qRound(anchor[3].toDouble() * 150 / 72));
+  }
+  const int width = picture.value(QLatin1String("pixelWidth")).toInt();
+  const int height = picture.value(QLatin1String("pixelHeight")).toInt();
+  if (width <= 0 || height <= 0) return {};
+  const QJsonObject crop = picture.value(QLatin1String("cropFractions")).toObject();
+  const auto part = [&](const char *a, const char *b) {
+    return 1 - crop.value(QLatin1String(a)).toDouble() - crop.value(QLatin1String(b)).toDouble();
+  };
+  return QSize(qRound(width * part("left", "right")), qRound(height * part("top", "bottom")));
+}
+
+// Rounding may differ by a pixel or two between writers.
+bool closeTo(QSize actual, QSize expected) {
+  return qAbs(actual.width() - expected.width()) <= 2 &&
+         qAbs(actual.height() - expected.height()) <= 2;
+}
+
+QString sizeText(QSize size) {
+  return QStringLiteral("%1x%2").arg(size.width()).arg(size.height());
+}
+
 }  // namespace
 
 class TestE2eCorpus : public QObject {
@@ -283,8 +320,8 @@ class TestE2eCorpus : public QObject {
   void initTestCase() { QVERIFY(QFileInfo::exists(QStringLiteral(MORVANE_EXTRACT))); }
 
   void cleanupTestCase() {
-    qInfo("%d pictures (%d compared byte for byte), %d charts, %d documents checked", pictures_,
-          hashed_, charts_, documents_);
+    qInfo("%d pictures and charts (%d compared byte for byte, %d sizes checked), %d documents",
+          pictures_ + charts_, hashed_, sized_, documents_);
   }
 
   void corpus_data() {
@@ -343,6 +380,16 @@ class TestE2eCorpus : public QObject {
     for (const QString &graph : graphs)
       QVERIFY2(bmpProblem(full.path(graph)).isEmpty(),
                qPrintable(graph + QStringLiteral(": ") + bmpProblem(full.path(graph))));
+    if (known) {
+      for (const QJsonValue &value : summary.value(QLatin1String("graphSequence")).toArray()) {
+        const QJsonObject entry = value.toObject();
+        const int n = entry.value(QLatin1String("n")).toInt();
+        QVERIFY(n >= 1 && n <= graphs.size());
+        checkSize(full.path(graphs[n - 1]),
+                  expectedPixelSize(shapeAt(truth, entry.value(QLatin1String("slide")).toInt(),
+                                            entry.value(QLatin1String("shape")).toInt())));
+      }
+    }
 
     QString expectedText = known ? referenceText(truth) : QString();
     if (expectedText.isNull()) expectedText = engineText(original);
@@ -391,7 +438,7 @@ class TestE2eCorpus : public QObject {
   }
 
  private:
-  static inline int pictures_ = 0, hashed_ = 0, charts_ = 0, documents_ = 0;
+  static inline int pictures_ = 0, hashed_ = 0, sized_ = 0, charts_ = 0, documents_ = 0;
 
   // A failed job: exit status 1 and a log of the opening lines and exactly
   // one "Error: " line, its last; no output files.
@@ -419,19 +466,28 @@ class TestE2eCorpus : public QObject {
     QCOMPARE(imgs.size(), summary.value(QLatin1String("pictures13")).toInt());
     for (const QJsonValue &value : summary.value(QLatin1String("imgSequence")).toArray()) {
       const QJsonObject entry = value.toObject();
-      const QJsonObject picture = shapeAt(truth, entry.value(QLatin1String("slide")).toInt(),
-                                          entry.value(QLatin1String("shape")).toInt())
-                                      .value(QLatin1String("picture"))
-                                      .toObject();
+      const QJsonObject shape = shapeAt(truth, entry.value(QLatin1String("slide")).toInt(),
+                                        entry.value(QLatin1String("shape")).toInt());
+      const QJsonObject picture = shape.value(QLatin1String("picture")).toObject();
+      const int n = entry.value(QLatin1String("n")).toInt();
+      QVERIFY(n >= 1 && n <= imgs.size());
+      checkSize(job.path(imgs[n - 1]), expectedPixelSize(shape));
       if (entry.value(QLatin1String("format")).toString() != QLatin1String("JPEG") ||
           picture.isEmpty() || picture.value(QLatin1String("crop")).toBool())
         continue;
-      const int n = entry.value(QLatin1String("n")).toInt();
-      QVERIFY(n >= 1 && n <= imgs.size());
       ++hashed_;
       QCOMPARE(sha256Of(readAll(job.path(imgs[n - 1]))),
                entry.value(QLatin1String("sha256")).toString());
     }
+  }
+
+  static void checkSize(const QString &path, QSize expected) {
+    if (expected.isEmpty()) return;
+    const QSize actual = QImageReader(path).size();
+    QVERIFY2(closeTo(actual, expected), qPrintable(QStringLiteral("%1: %2, expected %3")
+                                                       .arg(QFileInfo(path).fileName(),
+                                                            sizeText(actual), sizeText(expected))));
+    ++sized_;
   }
 
   static QStringList picturesOf(const JobFolder &job) {
