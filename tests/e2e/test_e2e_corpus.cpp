@@ -468,6 +468,31 @@ class TestE2eCorpus : public QObject {
     QCOMPARE(job.strays(), QStringList());
   }
 
+  // An output name taken by a symbolic link: the link is replaced by the
+  // picture, the file it pointed at is left alone.
+  void plantedLinkIsReplaced() {
+    using namespace morvane::pptgen;
+    std::vector<GenSlide> slides(1);
+    slides[0].pictures.push_back(makePicture(7, QSize(48, 32), PictureFormat::Jpeg));
+    QTemporaryDir dir;
+    const QString deck = dir.filePath(QStringLiteral("deck.ppt"));
+    writePresentation(deck, slides);
+    const QString target = dir.filePath(QStringLiteral("keep.txt"));
+    QFile keep(target);
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.write("not to be overwritten");
+    keep.close();
+
+    JobFolder job(deck, QStringLiteral("deck.ppt"));
+    QVERIFY(QFile::link(target, job.path(QStringLiteral("Img0001.Jpg"))));
+    const Run run = extract({job.source});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(readAll(target), QByteArray("not to be overwritten"));
+    QVERIFY(!QFileInfo(job.path(QStringLiteral("Img0001.Jpg"))).isSymLink());
+    QCOMPARE(readAll(job.path(QStringLiteral("Img0001.Jpg"))), slides[0].pictures[0].data);
+    QCOMPARE(job.strays(), QStringList());
+  }
+
  private:
   static inline int pictures_ = 0, hashed_ = 0, sized_ = 0, charts_ = 0, documents_ = 0,
                     piecewise_ = 0;
