@@ -172,14 +172,23 @@ bool frmMain::runUserCommand(const std::function<void()> &command) {
     command();
     return true;
   } catch (const morvane::Error &error) {
-    appendLog(QStringLiteral("Error: ") + oneLine(error.description()) + kLineBreak);
+    appendErrorLine(error.description());
   } catch (const std::bad_alloc &) {
-    appendLog(QStringLiteral("Error: Out of memory") + kLineBreak);
+    appendErrorLine(QStringLiteral("Out of memory"));
   } catch (const std::exception &error) {
-    appendLog(QStringLiteral("Error: ") + oneLine(QString::fromLocal8Bit(error.what())) +
-              kLineBreak);
+    appendErrorLine(QString::fromLocal8Bit(error.what()));
   }
   return false;
+}
+
+// Some log pieces end without a line break ("No images found in the selected
+// presentation", "Please Enter A Valid Filename..."); the error still gets a
+// line of its own.
+void frmMain::appendErrorLine(const QString &description) {
+  const QString log = logText();
+  const bool midLine = !log.isEmpty() && !log.endsWith(kLineBreak);
+  appendLog((midLine ? kLineBreak : QString()) + QStringLiteral("Error: ") + oneLine(description) +
+            kLineBreak);
 }
 
 void frmMain::acceptSource(const QString &path) {

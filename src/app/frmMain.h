@@ -93,6 +93,8 @@ class frmMain : public QMainWindow {
   QString GatheredText;
 
  private:
+  // Appends "Error: " + description + CR LF as a line of its own.
+  void appendErrorLine(const QString &description);
   void placeControls(QWidget *client);
   void setTabOrderOfControls();
   void openWorkingCopy();

@@ -243,6 +243,23 @@ class TestJob : public QObject {
     QVERIFY(!QFileInfo::exists(job.path("popo.ppt")));
   }
 
+  // A failure after a piece without a line break still gets a line of its
+  // own: here the chart export fails after "No images found ...".
+  void errorAfterAnOpenLineStartsItsOwnLine() {
+    jobtest::Job job;
+    fake::ShapeSpec failing = jobtest::shape(PowerPoint::msoChart);
+    failing.failExport = true;
+    job.slides = {{failing}};
+    frmMain w;
+    job.useFake(w);
+    w.grph->setChecked(true);
+    const QString source = job.makeSource();
+    QVERIFY(!job.run(w, source));
+    QCOMPARE(w.logText(),
+             opening(source) + QStringLiteral("No images found in the selected presentation\r\n"
+                                              "Error: export failed\r\n"));
+  }
+
   void failedOpenNamesTheSource() {
     jobtest::Job job;
     job.failOpen = true;

@@ -435,11 +435,8 @@ class TestE2eCorpus : public QObject {
              qPrintable(again.out));
     QCOMPARE(again.out.count(QStringLiteral("Error: ")), 1);
     QVERIFY(again.out.endsWith(QStringLiteral("\r\n")));
-    // Known fault: frmMain::runUserCommand appends "Error: ..." without
-    // first ending the line the log is on, so here it runs on after the
-    // prompt's "Please Enter A Valid Filename..." instead of being a line of
-    // its own, as the program's help promises.
-    QEXPECT_FAIL("", "the Error line runs on after \"Please Enter A Valid Filename...\"", Continue);
+    // The "Error:" line is a line of its own, even after the prompt's
+    // "Please Enter A Valid Filename...", which has no line break.
     QVERIFY2(again.out.chopped(2)
                  .split(QStringLiteral("\r\n"))
                  .last()
