@@ -419,7 +419,9 @@ QPen GdiPlayer::makePen(const QTransform &full) const {
     pen.setCosmetic(true);
     pen.setWidthF(1);
   } else {
-    pen.setWidthF(p.width);
+    // A pen wider than the picture paints no differently from one as wide.
+    double widest = 2 * std::hypot(imageRect_.width(), imageRect_.height());
+    pen.setWidthF(devWidth > widest ? p.width * widest / devWidth : p.width);
   }
   switch (style) {
     case PsDash:

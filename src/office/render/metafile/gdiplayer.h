@@ -35,9 +35,9 @@ struct GdiBrush {
 
 struct GdiFont {
   QString face;
-  double height = 0;   // logical; < 0 = character (em) height, > 0 = cell height
-  double width = 0;    // average character width, 0 = natural
-  int escapement = 0;  // tenths of a degree, counterclockwise
+  double height = 0;      // logical; < 0 = character (em) height, > 0 = cell height
+  double width = 0;       // average character width, 0 = natural
+  double escapement = 0;  // tenths of a degree, counterclockwise
   int weight = 400;
   bool italic = false, underline = false, strikeout = false;
   int charset = 0;
