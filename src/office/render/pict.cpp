@@ -41,6 +41,13 @@ constexpr qint64 kMinWork = 16LL * 1024 * 1024;
 constexpr qint64 kMaxWork = 192LL * 1024 * 1024;
 constexpr qint64 kOpcodeCost = 16;
 constexpr qint64 kElementCost = 64;
+// Filling a path costs far more per edge and row than per pixel: the
+// rasterizer sorts the edges crossing each row.
+constexpr qint64 kEdgeRowCost = 64;
+// Paths drawn antialiased: at most this many elements, and bounds at most
+// this many times the image's width and height.
+constexpr int kMaxAntialiasedEdges = 1000;
+constexpr double kMaxAntialiasedReach = 4;
 
 [[noreturn]] void damaged(const QString &what, qsizetype offset) {
   throw morvane::Error(
@@ -263,6 +270,23 @@ void checkRasterSize(const PixMapInfo &pm, qsizetype offset) {
   if (pm.rowBytes <= 0) damaged(QStringLiteral("bitmap rows of no bytes"), offset);
 }
 
+// PackBits turns at most 2 stored bytes into 128: a bitmap whose pixels need
+// more than that from the bytes left is refused before its image is allocated.
+constexpr qint64 kMaxPackBitsExpansion = 64;
+constexpr qint64 kRasterSlackBytes = 4096;
+
+void checkRasterFitsData(const PixMapInfo &pm, const BeReader &in) {
+  const qint64 bitsPerPixel = std::min(pm.pixelSize, 24);
+  const qint64 rowBytes = (qint64(pm.bounds.width()) * bitsPerPixel + 7) / 8;
+  const qint64 needed = rowBytes * pm.bounds.height();
+  if (needed > kMaxPackBitsExpansion * in.remaining() + kRasterSlackBytes)
+    damaged(QStringLiteral("bitmap of %1 x %2 pixels in %3 bytes")
+                .arg(pm.bounds.width())
+                .arg(pm.bounds.height())
+                .arg(in.remaining()),
+            in.offset());
+}
+
 // Reads one stored row: raw when short or unpacked, otherwise a byte count and
 // PackBits data.
 void readRow(BeReader &in, const PixMapInfo &pm, QByteArray &row, qsizetype expected, int unitSize,
@@ -392,15 +416,40 @@ class PictPainter {
     return qint64(std::ceil(device.width()) + 1) * qint64(std::ceil(device.height()) + 1);
   }
 
-  // The antialiasing rasterizer sweeps a path's whole bounding box, also
-  // where it lies outside the image, so a path costs its unclipped bounds.
-  bool chargePath(const QPainterPath &path, double penWidth) {
+  // Edge rows a path's outline crosses on the image: the scan-line
+  // rasterizer visits each edge once per row it spans.
+  qint64 edgeRows(const QPainterPath &path) const {
+    const QTransform &m = painter_.transform();
+    const double rows = deviceRect_.height();
+    qint64 total = 0;
+    double previousY = 0;
+    for (int i = 0; i < path.elementCount(); ++i) {
+      const double y = m.map(QPointF(path.elementAt(i))).y();
+      if (i > 0) {
+        const double low = std::clamp(std::min(y, previousY), 0.0, rows);
+        const double high = std::clamp(std::max(y, previousY), 0.0, rows);
+        total += qint64(high - low) + 1;
+      }
+      previousY = y;
+    }
+    return total;
+  }
+
+  // Charges a path's drawing and picks how it is drawn. Qt's antialiasing
+  // rasterizer slows down badly on paths with very many edges per row or
+  // reaching far outside the image, so such paths are drawn aliased, by the
+  // scan-line rasterizer that only visits the image's rows.
+  bool chargePath(const QPainterPath &path, double penWidth, bool isFilledRect) {
     const double half = penWidth / 2 + 1;
-    const QRectF bounds =
-        painter_.transform().mapRect(path.controlPointRect().adjusted(-half, -half, half, half));
-    const double area = (bounds.width() + 1) * (bounds.height() + 1);
-    const double cost = std::min(area, double(kMaxWork) * 2) + path.elementCount() * kElementCost;
-    return charge(qint64(cost));
+    const QRectF logical = path.controlPointRect().adjusted(-half, -half, half, half);
+    const QRectF device = painter_.transform().mapRect(logical);
+    const bool nearImage = device.width() <= kMaxAntialiasedReach * deviceRect_.width() &&
+                           device.height() <= kMaxAntialiasedReach * deviceRect_.height();
+    painter_.setRenderHint(
+        QPainter::Antialiasing,
+        isFilledRect || (nearImage && path.elementCount() <= kMaxAntialiasedEdges));
+    return charge(pixelsCovered(logical) + edgeRows(path) * kEdgeRowCost +
+                  path.elementCount() * kElementCost);
   }
 
   // Carries out one opcode; false when it cannot be skipped safely.
@@ -617,6 +666,7 @@ class PictPainter {
       readPixMapFields(in_, pm);
       readColorTable(in_, pm);
       checkRasterSize(pm, in_.offset());
+      checkRasterFitsData(pm, in_);
       if (!chargeDecoding(pm.bounds.size())) return;
       const QImage tile = readIndexedPixels(in_, pm, true);
       color = tile.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
@@ -639,7 +689,7 @@ class PictPainter {
     if (penSize_.x() <= 0 || penSize_.y() <= 0) return;
     QPainterPath path(from);
     path.lineTo(to);
-    if (!chargePath(path, std::max(penSize_.x(), penSize_.y()))) return;
+    if (!chargePath(path, std::max(penSize_.x(), penSize_.y()), false)) return;
     applyPen();
     painter_.drawLine(QPointF(from) + penOffset(), QPointF(to) + penOffset());
   }
@@ -737,7 +787,7 @@ class PictPainter {
         if (verb == Verb::Frame) path = path.simplified();
         break;
     }
-    draw(verb, path);
+    draw(verb, path, kind == 0 && verb != Verb::Frame);
     return true;
   }
 
@@ -818,10 +868,10 @@ class PictPainter {
     return region;
   }
 
-  void draw(Verb verb, const QPainterPath &path) {
+  void draw(Verb verb, const QPainterPath &path, bool isFilledRect) {
     const bool framed = verb == Verb::Frame;
     if (framed && (penSize_.x() <= 0 || penSize_.y() <= 0)) return;
-    if (!chargePath(path, framed ? std::max(penSize_.x(), penSize_.y()) : 0)) return;
+    if (!chargePath(path, framed ? std::max(penSize_.x(), penSize_.y()) : 0, isFilledRect)) return;
     switch (verb) {
       case Verb::Frame:
         applyPen();
@@ -870,6 +920,7 @@ class PictPainter {
     int mode = 0;
     readRasterTail(op, source, target, mode);
     checkRasterSize(pm, in_.offset());
+    checkRasterFitsData(pm, in_);
     if (!chargeDecoding(pm.bounds.size())) return;
     QImage image = readIndexedPixels(in_, pm, op >= 0x98);
     // A one-bit bitmap drawn in "or" mode leaves its clear bits transparent.
@@ -890,6 +941,7 @@ class PictPainter {
     checkRasterSize(pm, in_.offset());
     if (pm.pixelSize != 16 && pm.pixelSize != 32)
       damaged(QStringLiteral("direct pixels of %1 bits").arg(pm.pixelSize), in_.offset());
+    checkRasterFitsData(pm, in_);
     if (!chargeDecoding(pm.bounds.size())) return;
     drawRaster(readDirectPixels(in_, pm), pm.bounds, source, target);
   }
