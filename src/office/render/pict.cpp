@@ -11,6 +11,7 @@
 #include <QTransform>
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <vector>
@@ -28,6 +29,25 @@ constexpr double kQuickDrawDpi = 72.0;
 constexpr int kMaxOpcodes = 2'000'000;
 constexpr int kMaxColorTableEntries = 256;
 constexpr int kMaxRegionRects = 100'000;
+
+// The work budget of one picture, in pixels touched: each drawing operation
+// costs the pixels of its bounding box on the image (clipped to the image),
+// each decoded bitmap its pixel count, each path element and region rectangle
+// and each opcode a fixed amount. A picture may spend kWorkPerImagePixel times
+// its image's area, within [kMinWork, kMaxWork]; past that, drawing stops and
+// what is drawn so far is kept, as for a damaged picture.
+constexpr qint64 kWorkPerImagePixel = 64;
+constexpr qint64 kMinWork = 16LL * 1024 * 1024;
+constexpr qint64 kMaxWork = 192LL * 1024 * 1024;
+constexpr qint64 kOpcodeCost = 16;
+constexpr qint64 kElementCost = 64;
+// Filling a path costs far more per edge and row than per pixel: the
+// rasterizer sorts the edges crossing each row.
+constexpr qint64 kEdgeRowCost = 64;
+// Paths drawn antialiased: at most this many elements, and bounds at most
+// this many times the image's width and height.
+constexpr int kMaxAntialiasedEdges = 1000;
+constexpr double kMaxAntialiasedReach = 4;
 
 [[noreturn]] void damaged(const QString &what, qsizetype offset) {
   throw morvane::Error(
@@ -250,6 +270,23 @@ void checkRasterSize(const PixMapInfo &pm, qsizetype offset) {
   if (pm.rowBytes <= 0) damaged(QStringLiteral("bitmap rows of no bytes"), offset);
 }
 
+// PackBits turns at most 2 stored bytes into 128: a bitmap whose pixels need
+// more than that from the bytes left is refused before its image is allocated.
+constexpr qint64 kMaxPackBitsExpansion = 64;
+constexpr qint64 kRasterSlackBytes = 4096;
+
+void checkRasterFitsData(const PixMapInfo &pm, const BeReader &in) {
+  const qint64 bitsPerPixel = std::min(pm.pixelSize, 24);
+  const qint64 rowBytes = (qint64(pm.bounds.width()) * bitsPerPixel + 7) / 8;
+  const qint64 needed = rowBytes * pm.bounds.height();
+  if (needed > kMaxPackBitsExpansion * in.remaining() + kRasterSlackBytes)
+    damaged(QStringLiteral("bitmap of %1 x %2 pixels in %3 bytes")
+                .arg(pm.bounds.width())
+                .arg(pm.bounds.height())
+                .arg(in.remaining()),
+            in.offset());
+}
+
 // Reads one stored row: raw when short or unpacked, otherwise a byte count and
 // PackBits data.
 void readRow(BeReader &in, const PixMapInfo &pm, QByteArray &row, qsizetype expected, int unitSize,
@@ -326,13 +363,21 @@ QString pascalText(BeReader &in) {
   return decoder.isValid() ? decoder.decode(bytes) : QString::fromLatin1(bytes);
 }
 
+qint64 workLimitFor(QSize pixelSize) {
+  const qint64 area = qint64(pixelSize.width()) * pixelSize.height();
+  return std::clamp(area * kWorkPerImagePixel, kMinWork, kMaxWork);
+}
+
 class PictPainter {
  public:
-  PictPainter(const QByteArray &data, const PictHeader &header, QPainter &painter)
+  PictPainter(const QByteArray &data, const PictHeader &header, QPainter &painter,
+              PictRenderStats &stats)
       : header_(header),
         in_(reinterpret_cast<const uchar *>(data.constData()) + header.start,
             data.size() - header.start, header.start),
-        painter_(painter) {}
+        painter_(painter),
+        stats_(stats),
+        deviceRect_(QPointF(0, 0), QSizeF(painter.device()->width(), painter.device()->height())) {}
 
   void run() {
     in_.seek(header_.firstOpcode);
@@ -341,13 +386,71 @@ class PictPainter {
       if (in_.remaining() < (header_.version == 2 ? 2 : 1)) return;  // ends without OpEndPic
       const int opcode = header_.version == 2 ? in_.u16() : in_.u8();
       if (opcode == 0x00FF) return;
-      if (!perform(opcode)) return;
+      ++stats_.opcodes;
+      if (!charge(kOpcodeCost) || !perform(opcode) || stats_.stoppedEarly) return;
     }
     damaged(QStringLiteral("too many drawing operations"), in_.offset());
   }
 
  private:
   enum class Verb { Frame, Paint, Erase, Invert, Fill };
+
+  // Adds cost to the picture's work; false (and drawing stops) once the
+  // budget is spent.
+  bool charge(qint64 cost) {
+    if (stats_.stoppedEarly) return false;
+    if (cost > stats_.workLimit - stats_.work) {
+      stats_.stoppedEarly = true;
+      return false;
+    }
+    stats_.work += cost;
+    return true;
+  }
+
+  // The pixels of the image that a drawing inside logical rect may touch.
+  qint64 pixelsCovered(const QRectF &rect) const {
+    QRectF device = painter_.transform().mapRect(rect).intersected(deviceRect_);
+    if (painter_.hasClipping())
+      device = device.intersected(painter_.transform().mapRect(painter_.clipBoundingRect()));
+    if (!device.isValid()) return 0;
+    return qint64(std::ceil(device.width()) + 1) * qint64(std::ceil(device.height()) + 1);
+  }
+
+  // Edge rows a path's outline crosses on the image: the scan-line
+  // rasterizer visits each edge once per row it spans.
+  qint64 edgeRows(const QPainterPath &path) const {
+    const QTransform &m = painter_.transform();
+    const double rows = deviceRect_.height();
+    qint64 total = 0;
+    double previousY = 0;
+    for (int i = 0; i < path.elementCount(); ++i) {
+      const double y = m.map(QPointF(path.elementAt(i))).y();
+      if (i > 0) {
+        const double low = std::clamp(std::min(y, previousY), 0.0, rows);
+        const double high = std::clamp(std::max(y, previousY), 0.0, rows);
+        total += qint64(high - low) + 1;
+      }
+      previousY = y;
+    }
+    return total;
+  }
+
+  // Charges a path's drawing and picks how it is drawn. Qt's antialiasing
+  // rasterizer slows down badly on paths with very many edges per row or
+  // reaching far outside the image, so such paths are drawn aliased, by the
+  // scan-line rasterizer that only visits the image's rows.
+  bool chargePath(const QPainterPath &path, double penWidth, bool isFilledRect) {
+    const double half = penWidth / 2 + 1;
+    const QRectF logical = path.controlPointRect().adjusted(-half, -half, half, half);
+    const QRectF device = painter_.transform().mapRect(logical);
+    const bool nearImage = device.width() <= kMaxAntialiasedReach * deviceRect_.width() &&
+                           device.height() <= kMaxAntialiasedReach * deviceRect_.height();
+    painter_.setRenderHint(
+        QPainter::Antialiasing,
+        isFilledRect || (nearImage && path.elementCount() <= kMaxAntialiasedEdges));
+    return charge(pixelsCovered(logical) + edgeRows(path) * kEdgeRowCost +
+                  path.elementCount() * kElementCost);
+  }
 
   // Carries out one opcode; false when it cannot be skipped safely.
   bool perform(int op) {
@@ -539,6 +642,7 @@ class PictPainter {
 
   void clip() {
     const QRegion region = readRegion();
+    if (!charge(region.rectCount() * kElementCost)) return;
     if (!region.isEmpty()) painter_.setClipRegion(region);
   }
 
@@ -562,6 +666,8 @@ class PictPainter {
       readPixMapFields(in_, pm);
       readColorTable(in_, pm);
       checkRasterSize(pm, in_.offset());
+      checkRasterFitsData(pm, in_);
+      if (!chargeDecoding(pm.bounds.size())) return;
       const QImage tile = readIndexedPixels(in_, pm, true);
       color = tile.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixel(0, 0);
     } else if (type == 2) {
@@ -581,6 +687,9 @@ class PictPainter {
   void line(QPoint from, QPoint to) {
     penPos_ = to;
     if (penSize_.x() <= 0 || penSize_.y() <= 0) return;
+    QPainterPath path(from);
+    path.lineTo(to);
+    if (!chargePath(path, std::max(penSize_.x(), penSize_.y()), false)) return;
     applyPen();
     painter_.drawLine(QPointF(from) + penOffset(), QPointF(to) + penOffset());
   }
@@ -610,6 +719,10 @@ class PictPainter {
     font.setBold(face_ & 1);
     font.setItalic(face_ & 2);
     font.setUnderline(face_ & 4);
+    const double size = font.pixelSize();
+    const QRectF bounds(textPos_.x() - size, textPos_.y() - 2 * size, size * (string.size() + 2),
+                        4 * size);
+    if (!charge(pixelsCovered(bounds) + string.size() * kElementCost)) return;
     painter_.setFont(font);
     painter_.setPen(QColor(fore_));
     painter_.drawText(QPointF(textPos_), string);
@@ -669,11 +782,12 @@ class PictPainter {
         break;
       case 5:
         if (!same) lastRegion_ = readRegion();
+        if (!charge(lastRegion_.rectCount() * kElementCost)) return false;
         path.addRegion(lastRegion_);
         if (verb == Verb::Frame) path = path.simplified();
         break;
     }
-    draw(verb, path);
+    draw(verb, path, kind == 0 && verb != Verb::Frame);
     return true;
   }
 
@@ -754,10 +868,12 @@ class PictPainter {
     return region;
   }
 
-  void draw(Verb verb, const QPainterPath &path) {
+  void draw(Verb verb, const QPainterPath &path, bool isFilledRect) {
+    const bool framed = verb == Verb::Frame;
+    if (framed && (penSize_.x() <= 0 || penSize_.y() <= 0)) return;
+    if (!chargePath(path, framed ? std::max(penSize_.x(), penSize_.y()) : 0, isFilledRect)) return;
     switch (verb) {
       case Verb::Frame:
-        if (penSize_.x() <= 0 || penSize_.y() <= 0) return;
         applyPen();
         painter_.drawPath(path);
         return;
@@ -804,6 +920,8 @@ class PictPainter {
     int mode = 0;
     readRasterTail(op, source, target, mode);
     checkRasterSize(pm, in_.offset());
+    checkRasterFitsData(pm, in_);
+    if (!chargeDecoding(pm.bounds.size())) return;
     QImage image = readIndexedPixels(in_, pm, op >= 0x98);
     // A one-bit bitmap drawn in "or" mode leaves its clear bits transparent.
     if (!pm.isPixMap && (mode & 0x07) == 1) image.setColor(0, qRgba(0, 0, 0, 0));
@@ -823,12 +941,17 @@ class PictPainter {
     checkRasterSize(pm, in_.offset());
     if (pm.pixelSize != 16 && pm.pixelSize != 32)
       damaged(QStringLiteral("direct pixels of %1 bits").arg(pm.pixelSize), in_.offset());
+    checkRasterFitsData(pm, in_);
+    if (!chargeDecoding(pm.bounds.size())) return;
     drawRaster(readDirectPixels(in_, pm), pm.bounds, source, target);
   }
+
+  bool chargeDecoding(QSize size) { return charge(qint64(size.width()) * size.height()); }
 
   void drawRaster(const QImage &image, const QRect &bounds, const QRect &source,
                   const QRect &target) {
     const QRectF from = QRectF(source).translated(-bounds.left(), -bounds.top());
+    if (!charge(pixelsCovered(QRectF(target)))) return;
     painter_.save();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform);
     painter_.drawImage(QRectF(target), image, from);
@@ -858,17 +981,17 @@ class PictPainter {
     block.seek(descriptionStart);
     block.skip(descriptionSize);
     const QByteArray encoded = block.bytes(std::min<qint64>(dataSize, block.remaining()));
-    QImage image = decodeCompressed(encoded);
-    if (image.isNull()) return;
     const QTransform matrix(m[0], m[1], m[3], m[4], m[6], m[7]);
     const QRectF target = matrix.mapRect(QRectF(source));
+    QImage image = decodeCompressed(encoded);
+    if (image.isNull() || !charge(pixelsCovered(target))) return;
     painter_.save();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform);
     painter_.drawImage(target, image);
     painter_.restore();
   }
 
-  static QImage decodeCompressed(const QByteArray &encoded) {
+  QImage decodeCompressed(const QByteArray &encoded) {
     QBuffer buffer;
     buffer.setData(encoded);
     buffer.open(QIODevice::ReadOnly);
@@ -876,7 +999,7 @@ class PictPainter {
     reader.setAllocationLimit(kDecoderAllocationLimitMb);
     const QSize size = reader.size();
     if (!size.isValid() || size.width() > kMaxPixelEdge || size.height() > kMaxPixelEdge ||
-        qint64(size.width()) * size.height() > kMaxPixels)
+        qint64(size.width()) * size.height() > kMaxPixels || !chargeDecoding(size))
       return {};
     return reader.read();
   }
@@ -884,6 +1007,8 @@ class PictPainter {
   const PictHeader &header_;
   BeReader in_;
   QPainter &painter_;
+  PictRenderStats &stats_;
+  const QRectF deviceRect_;
 
   QRgb fore_ = qRgb(0, 0, 0);
   QRgb back_ = qRgb(255, 255, 255);
@@ -913,7 +1038,7 @@ bool looksLikePict(const QByteArray &data) { return pictStart(data) >= 0; }
 
 QSizeF pictNaturalSizeInches(const QByteArray &data) { return readHeader(data).sizeInches; }
 
-QImage renderPict(const QByteArray &data, QSize pixelSize) {
+QImage renderPict(const QByteArray &data, QSize pixelSize, PictRenderStats *stats) {
   const PictHeader header = readHeader(data);
   checkPixelSize(pixelSize, QStringLiteral("picture"));
   QImage image(pixelSize, QImage::Format_RGB32);
@@ -926,7 +1051,11 @@ QImage renderPict(const QByteArray &data, QSize pixelSize) {
   painter.scale(double(pixelSize.width()) / frame.width(),
                 double(pixelSize.height()) / frame.height());
   painter.translate(-frame.left(), -frame.top());
-  PictPainter(data, header, painter).run();
+  PictRenderStats local;
+  PictRenderStats &used = stats ? *stats : local;
+  used = PictRenderStats{};
+  used.workLimit = workLimitFor(pixelSize);
+  PictPainter(data, header, painter, used).run();
   return image;
 }
 

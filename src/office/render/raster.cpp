@@ -58,6 +58,21 @@ const char *qtFormatFor(BlipFormat format) {
   }
 }
 
+// Pictures up to kFreePixels decode whatever their size in bytes; bigger ones
+// need at least one stored byte per kMaxPixelsPerByte pixels, so a few bytes
+// claiming a huge image cannot make the decoder allocate hundreds of megabytes.
+constexpr qint64 kFreePixels = 16LL * 1024 * 1024;
+constexpr qint64 kMaxPixelsPerByte = 256;
+
+void checkSizeAgainstData(QSize size, qsizetype byteCount) {
+  const qint64 pixels = qint64(size.width()) * size.height();
+  if (pixels > kFreePixels && pixels > kMaxPixelsPerByte * byteCount)
+    damaged(QStringLiteral("%1 x %2 pixels claimed by %3 bytes")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(byteCount));
+}
+
 QImage decodeWithQt(const QByteArray &bytes, const char *format) {
   QBuffer buffer;
   buffer.setData(bytes);
@@ -68,7 +83,10 @@ QImage decodeWithQt(const QByteArray &bytes, const char *format) {
   // Fall back to detection when the stored type is wrong (it sometimes is).
   reader.setDecideFormatFromContent(true);
   const QSize size = reader.size();
-  if (size.isValid()) checkPixelSize(size, QStringLiteral("picture"));
+  if (size.isValid()) {
+    checkPixelSize(size, QStringLiteral("picture"));
+    checkSizeAgainstData(size, bytes.size());
+  }
   QImage image;
   if (!reader.read(&image) || image.isNull()) damaged(reader.errorString());
   checkPixelSize(image.size(), QStringLiteral("picture"));
