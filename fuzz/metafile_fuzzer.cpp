@@ -1,8 +1,5 @@
 // libFuzzer entry point over the metafile players. The first byte picks EMF
 // or WMF and the size of the image; the rest is the metafile.
-//
-// Not built by the tests: the fuzz targets are wired into fuzz/CMakeLists.txt
-// (clang, -fsanitize=fuzzer) against morvane_render.
 
 #include <QGuiApplication>
 
