@@ -34,7 +34,6 @@ constexpr std::size_t kMaxEntries = 1u << 18;
 constexpr std::size_t kFbseFixedBytes = 36;
 constexpr std::size_t kUidBytes = 16;
 constexpr std::size_t kBitmapTagBytes = 1;
-constexpr std::size_t kMetafileHeaderBytes = 34;
 constexpr std::uint8_t kMetafileDeflate = 0x00;
 constexpr std::uint8_t kMetafileUncompressed = 0xFE;
 
