@@ -12,7 +12,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   antiword catdoc
   xvfb xauth
-  desktop-file-utils appstream scdoc dpkg-dev file
+  desktop-file-utils appstream scdoc dpkg-dev file groff-base python3
   clang libclang-rt-14-dev
 )
 
