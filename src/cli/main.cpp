@@ -152,9 +152,19 @@ bool runJob(frmMain &form, const QString &file) {
   return completed;
 }
 
+// Qt warns on every start when it runs without a desktop session (as under
+// root or in a batch job): the runtime folder it would never use here is
+// unset. That line is noise in a command-line tool's output; every other
+// message passes through.
+void dropSessionNoise(QtMsgType type, const QMessageLogContext &context, const QString &message) {
+  if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+  std::fputs(qPrintable(qFormatLogMessage(type, context, message) + QLatin1Char('\n')), stderr);
+}
+
 int runJobs(const Options &options, char *programName) {
   // No window is shown, so no display is needed.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(dropSessionNoise);
   int argc = 1;
   char *argv[] = {programName, nullptr};
   QApplication app(argc, argv);
