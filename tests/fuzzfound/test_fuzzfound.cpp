@@ -1,6 +1,7 @@
 // Replays the inputs the fuzzers found. Each must either export or fail with
 // morvane::Error, never crash; PICT pictures must stay within their work
-// budget, and the inputs that once hung must still reach the PICT player.
+// budget, and the inputs that once hung must still reach the PICT or the
+// metafile player.
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include "common/error.h"
 #include "office/ppt/application.h"
 #include "office/render/export.h"
+#include "office/render/metafile/metafile.h"
 #include "office/render/pict.h"
 #include "office/render/raster.h"
 
@@ -58,7 +60,27 @@ struct Replay {
   int exported = 0;
   int failed = 0;
   int pictsChecked = 0;
+  int metafilesRendered = 0;
 };
+
+// True when the input once hung the Windows metafile player.
+bool isMetafileHang(const QString &path) {
+  return QFileInfo(path).fileName().startsWith(QLatin1String("metafile-hang-"));
+}
+
+// Renders an EMF/WMF picture at the shape's size, as the export does.
+void checkMetafileBudget(const office::render::PictureSource &picture, Replay &replay) {
+  if (picture.format != BlipFormat::Emf && picture.format != BlipFormat::Wmf) return;
+  if (office::render::looksLikePict(picture.data)) return;
+  const double dpi = office::render::kMetafileDpi;
+  const QSize size(int(std::clamp(picture.shapeSizeInches.width() * dpi, 1.0, 4000.0)),
+                   int(std::clamp(picture.shapeSizeInches.height() * dpi, 1.0, 4000.0)));
+  try {
+    office::render::renderMetafile(picture, size);
+    ++replay.metafilesRendered;
+  } catch (const morvane::Error &) {
+  }
+}
 
 // Renders a PICT picture directly and checks the work stayed within budget.
 void checkPictBudget(const office::render::PictureSource &picture, Replay &replay) {
@@ -85,6 +107,7 @@ void exportShape(PowerPoint::Shape &shape, const QString &folder, Replay &replay
   try {
     if (type == PowerPoint::msoPicture) {
       checkPictBudget(office::ppt::pictureOf(shape), replay);
+      checkMetafileBudget(office::ppt::pictureOf(shape), replay);
       shape.Export(folder + QStringLiteral("/Img.Jpg"), PowerPoint::ppShapeFormatJPG);
     } else {
       shape.Export(folder + QStringLiteral("/Graph.Bmp"), PowerPoint::ppShapeFormatBMP);
@@ -140,6 +163,7 @@ class TestFuzzFound : public QObject {
     const Replay replay = replayPresentation(readAll(path), out.path());
     if (QTest::currentTestFailed()) return;
     if (isHang(path)) QVERIFY(replay.pictsChecked > 0);
+    if (isMetafileHang(path)) QVERIFY(replay.metafilesRendered > 0);
   }
 
   void pictures_data() {

@@ -136,7 +136,28 @@ class TestMetafile : public QObject {
   void damagedInputThatCannotRenderThrows();
   void mutatedFilesNeverCrash();
   void fuzzFindingsStayFixed();
+  void workBudgetStopsEndlessFills();
 };
+
+void TestMetafile::workBudgetStopsEndlessFills() {
+  // Thousands of full-frame fills spend the picture's work budget: playback
+  // stops, keeping what was drawn. One fill stays far below it.
+  EmfBuilder many;
+  anisotropic100(many);
+  selectSolidBrush(many, 1, rgb(255, 0, 0));
+  for (int i = 0; i < 5000; ++i) many.record(Rectangle, LeBytes().i32s({0, 0, 100, 100}));
+  bool stopped = false;
+  QImage image = office::render::renderMetafile(emf(many.finish()), kImage, &stopped);
+  QVERIFY(stopped);
+  QVERIFY(near(image.pixelColor(50, 50), Qt::red));
+
+  EmfBuilder one;
+  anisotropic100(one);
+  selectSolidBrush(one, 1, rgb(255, 0, 0));
+  one.record(Rectangle, LeBytes().i32s({0, 0, 100, 100}));
+  office::render::renderMetafile(emf(one.finish()), kImage, &stopped);
+  QVERIFY(!stopped);
+}
 
 void TestMetafile::emfMappingAndFills() {
   // A red rectangle at logical 25..75 of a 0..100 window lands in the middle.

@@ -705,7 +705,7 @@ QSizeF emfSizeInches(const EmfHeader &h) {
   return QSizeF((h.frame.width()) / 2540.0, (h.frame.height()) / 2540.0);
 }
 
-void playEmf(const QByteArray &data, QPainter &painter, QSize image) {
+bool playEmf(const QByteArray &data, QPainter &painter, QSize image) {
   EmfHeader h = readEmfHeader(data);
   QSizeF perMm(96 / 25.4, 96 / 25.4);
   if (h.device.width() > 0 && h.device.height() > 0 && h.millimeters.width() > 0 &&
@@ -724,7 +724,7 @@ void playEmf(const QByteArray &data, QPainter &painter, QSize image) {
 
   ByteReader stream(reinterpret_cast<const std::uint8_t *>(data.constData()),
                     std::size_t(data.size()));
-  for (int count = 0; count < kMaxRecords && stream.remaining() >= 8; ++count) {
+  for (int count = 0; count < kMaxRecords && stream.remaining() >= 8 && !gdi.workSpent(); ++count) {
     std::size_t start = stream.pos();
     std::uint32_t type = stream.u32();
     std::uint32_t size = stream.u32();
@@ -737,6 +737,7 @@ void playEmf(const QByteArray &data, QPainter &painter, QSize image) {
       // A record shorter than its fields: skip it.
     }
   }
+  return gdi.workSpent();
 }
 
 }  // namespace office::render::metafile

@@ -158,7 +158,11 @@ class GdiPlayer {
   void strokePath();
   void strokeAndFillPath();
 
+  // True once the picture's work budget for paths is spent; playback stops.
+  bool workSpent() const { return pathWork_ >= pathWorkLimit_; }
+
  private:
+  bool chargePath(const QPainterPath &devicePath, double penWidth);
   struct DcState {
     GdiPen pen;
     GdiBrush brush;
@@ -201,6 +205,10 @@ class GdiPlayer {
 
   QPainter &painter_;
   QRectF imageRect_;
+  // Work spent on paths so far and the most a picture may spend (see
+  // chargePath); once spent, further paths are not drawn.
+  qint64 pathWork_ = 0;
+  qint64 pathWorkLimit_ = 0;
   bool wmf_ = false;
   QTransform deviceToImage_;
   QSizeF pixelsPerMm_{96 / 25.4, 96 / 25.4};

@@ -47,7 +47,7 @@ PictureSource checkedMetafile(const PictureSource &picture) {
 
 }  // namespace
 
-QImage renderMetafile(const PictureSource &source, QSize pixelSize) {
+QImage renderMetafile(const PictureSource &source, QSize pixelSize, bool *stoppedEarly) {
   PictureSource picture = checkedMetafile(source);
   QSize size = cappedSize(pixelSize);
   // Read the header first: a picture without one throws before any allocation.
@@ -62,10 +62,10 @@ QImage renderMetafile(const PictureSource &source, QSize pixelSize) {
   QPainter painter(&image);
   painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                          QPainter::SmoothPixmapTransform);
-  if (picture.format == BlipFormat::Emf)
-    metafile::playEmf(picture.data, painter, size);
-  else
-    metafile::playWmf(picture, painter, size);
+  const bool stopped = picture.format == BlipFormat::Emf
+                           ? metafile::playEmf(picture.data, painter, size)
+                           : metafile::playWmf(picture, painter, size);
+  if (stoppedEarly) *stoppedEarly = stopped;
   painter.end();
   return image;
 }

@@ -14,8 +14,10 @@
 namespace office::render {
 
 // The whole metafile frame scaled to pixelSize, on a white background.
-// pixelSize is capped (see kMaxMetafilePixels) to bound memory.
-QImage renderMetafile(const PictureSource &picture, QSize pixelSize);
+// pixelSize is capped (see kMaxMetafilePixels) to bound memory. A picture
+// whose drawing would exceed its work budget stops there, keeping what is
+// drawn; stoppedEarly (when given) tells whether that happened.
+QImage renderMetafile(const PictureSource &picture, QSize pixelSize, bool *stoppedEarly = nullptr);
 
 // The metafile's own size in inches (stored size, else its header's frame).
 QSizeF metafileNaturalSizeInches(const PictureSource &picture);

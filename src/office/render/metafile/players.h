@@ -25,7 +25,9 @@ struct EmfHeader {
 // Throws morvane::Error when data does not start with a readable EMR_HEADER.
 EmfHeader readEmfHeader(const QByteArray &data);
 QSizeF emfSizeInches(const EmfHeader &header);
-void playEmf(const QByteArray &data, QPainter &painter, QSize image);
+// The players return true when playback stopped because the picture's work
+// budget was spent (what was drawn by then is kept).
+bool playEmf(const QByteArray &data, QPainter &painter, QSize image);
 
 // The logical rectangle a WMF fills, and its size in inches when known.
 struct WmfFrame {
@@ -35,6 +37,6 @@ struct WmfFrame {
 };
 // Throws morvane::Error when data has no readable WMF header.
 WmfFrame readWmfFrame(const PictureSource &picture);
-void playWmf(const PictureSource &picture, QPainter &painter, QSize image);
+bool playWmf(const PictureSource &picture, QPainter &painter, QSize image);
 
 }  // namespace office::render::metafile

@@ -496,7 +496,7 @@ WmfFrame readWmfFrame(const PictureSource &picture) {
   return frame;
 }
 
-void playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
+bool playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
   WmfFrame frame = readWmfFrame(picture);
   const QByteArray &data = picture.data;
   ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()));
@@ -507,7 +507,7 @@ void playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
   GdiPlayer gdi = GdiPlayer::forWmf(painter, image, frame.window);
   gdi.setObjectTableSize(objects);
   WmfPlayer player(gdi);
-  for (int count = 0; count < kMaxRecords && r.remaining() >= 6; ++count) {
+  for (int count = 0; count < kMaxRecords && r.remaining() >= 6 && !gdi.workSpent(); ++count) {
     std::uint32_t words = r.u32();
     std::uint16_t function = r.u16();
     if (words < 3 || (words - 3) * 2ull > r.remaining()) break;  // damaged: keep what was drawn
@@ -518,6 +518,7 @@ void playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
       // A record shorter than its fields: skip it.
     }
   }
+  return gdi.workSpent();
 }
 
 }  // namespace office::render::metafile
