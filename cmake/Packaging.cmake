@@ -26,6 +26,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # converted) and its platform plugins at run time; dpkg-shlibdeps cannot see
 # those, so they are named here.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-image-formats-plugins")
+# Metric-compatible stand-ins for the fonts that metafiles and the windows
+# name (Arial, Times New Roman, Tahoma), so chart labels keep their layout.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 # Native Wayland windows; without it Qt uses X11 through XWayland.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 # The extended description; CPack puts the summary line above it and indents it.
