@@ -1,5 +1,7 @@
 #include "office/render/pict.h"
 
+#include "office/render/drawingwork.h"
+
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -30,24 +32,11 @@ constexpr int kMaxOpcodes = 2'000'000;
 constexpr int kMaxColorTableEntries = 256;
 constexpr int kMaxRegionRects = 100'000;
 
-// The work budget of one picture, in pixels touched: each drawing operation
+// The work budget of one picture (drawingwork.h): each drawing operation
 // costs the pixels of its bounding box on the image (clipped to the image),
 // each decoded bitmap its pixel count, each path element and region rectangle
-// and each opcode a fixed amount. A picture may spend kWorkPerImagePixel times
-// its image's area, within [kMinWork, kMaxWork]; past that, drawing stops and
-// what is drawn so far is kept, as for a damaged picture.
-constexpr qint64 kWorkPerImagePixel = 64;
-constexpr qint64 kMinWork = 16LL * 1024 * 1024;
-constexpr qint64 kMaxWork = 192LL * 1024 * 1024;
+// and each opcode a fixed amount.
 constexpr qint64 kOpcodeCost = 16;
-constexpr qint64 kElementCost = 64;
-// Filling a path costs far more per edge and row than per pixel: the
-// rasterizer sorts the edges crossing each row.
-constexpr qint64 kEdgeRowCost = 64;
-// Paths drawn antialiased: at most this many elements, and bounds at most
-// this many times the image's width and height.
-constexpr int kMaxAntialiasedEdges = 1000;
-constexpr double kMaxAntialiasedReach = 4;
 
 [[noreturn]] void damaged(const QString &what, qsizetype offset) {
   throw morvane::Error(
@@ -364,8 +353,7 @@ QString pascalText(BeReader &in) {
 }
 
 qint64 workLimitFor(QSize pixelSize) {
-  const qint64 area = qint64(pixelSize.width()) * pixelSize.height();
-  return std::clamp(area * kWorkPerImagePixel, kMinWork, kMaxWork);
+  return office::render::workLimitFor(qint64(pixelSize.width()) * pixelSize.height());
 }
 
 class PictPainter {
@@ -416,25 +404,6 @@ class PictPainter {
     return qint64(std::ceil(device.width()) + 1) * qint64(std::ceil(device.height()) + 1);
   }
 
-  // Edge rows a path's outline crosses on the image: the scan-line
-  // rasterizer visits each edge once per row it spans.
-  qint64 edgeRows(const QPainterPath &path) const {
-    const QTransform &m = painter_.transform();
-    const double rows = deviceRect_.height();
-    qint64 total = 0;
-    double previousY = 0;
-    for (int i = 0; i < path.elementCount(); ++i) {
-      const double y = m.map(QPointF(path.elementAt(i))).y();
-      if (i > 0) {
-        const double low = std::clamp(std::min(y, previousY), 0.0, rows);
-        const double high = std::clamp(std::max(y, previousY), 0.0, rows);
-        total += qint64(high - low) + 1;
-      }
-      previousY = y;
-    }
-    return total;
-  }
-
   // Charges a path's drawing and picks how it is drawn. Qt's antialiasing
   // rasterizer slows down badly on paths with very many edges per row or
   // reaching far outside the image, so such paths are drawn aliased, by the
@@ -443,12 +412,12 @@ class PictPainter {
     const double half = penWidth / 2 + 1;
     const QRectF logical = path.controlPointRect().adjusted(-half, -half, half, half);
     const QRectF device = painter_.transform().mapRect(logical);
-    const bool nearImage = device.width() <= kMaxAntialiasedReach * deviceRect_.width() &&
-                           device.height() <= kMaxAntialiasedReach * deviceRect_.height();
     painter_.setRenderHint(
         QPainter::Antialiasing,
-        isFilledRect || (nearImage && path.elementCount() <= kMaxAntialiasedEdges));
-    return charge(pixelsCovered(logical) + edgeRows(path) * kEdgeRowCost +
+        isFilledRect || drawAntialiased(device, path.elementCount(), deviceRect_));
+    const QPainterPath onImage = painter_.transform().map(path);
+    return charge(pixelsCovered(logical) +
+                  edgeRowsOnImage(onImage, deviceRect_.height()) * kEdgeRowCost +
                   path.elementCount() * kElementCost);
   }
 

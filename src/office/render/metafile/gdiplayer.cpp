@@ -1,5 +1,6 @@
 #include "office/render/metafile/gdiplayer.h"
 
+#include "office/render/drawingwork.h"
 #include "office/render/metafile/symbolfont.h"
 
 #include <QFontMetricsF>
@@ -14,33 +15,6 @@ namespace {
 constexpr std::size_t kMaxObjects = 65536;
 constexpr std::size_t kMaxSavedStates = 4096;
 constexpr double kMaxFontPixels = 5000;
-// The work a picture may spend on paths: the image pixels each path may
-// touch, plus the edge rows its outline crosses (the rasterizer visits each
-// edge once per row) and a cost per element, at most kPathWorkPerPixel times
-// the image's area within [kMinPathWork, kMaxPathWork]. Real metafiles stay
-// far below it; a hostile one stops drawing there, keeping what is drawn.
-constexpr qint64 kPathWorkPerPixel = 64;
-constexpr qint64 kMinPathWork = 16LL * 1024 * 1024;
-constexpr qint64 kMaxPathWork = 192LL * 1024 * 1024;
-constexpr qint64 kPathElementCost = 64;
-constexpr qint64 kEdgeRowCost = 64;
-// Paths drawn antialiased: at most this many elements, and bounds at most
-// this many times the image's width and height. Qt's antialiasing rasterizer
-// slows down badly beyond that; the aliased one only visits the image's rows.
-constexpr int kMaxAntialiasedElements = 1000;
-constexpr double kMaxAntialiasedReach = 4;
-
-// Edge rows of a path (in image coordinates) that lie on the image.
-qint64 edgeRowsOnImage(const QPainterPath &path, double rows) {
-  qint64 total = 0;
-  for (int i = 1; i < path.elementCount(); ++i) {
-    const double a = std::clamp(path.elementAt(i - 1).y, 0.0, rows);
-    const double b = std::clamp(path.elementAt(i).y, 0.0, rows);
-    total += qint64(std::abs(b - a)) + 1;
-  }
-  return total;
-}
-
 enum PenStyle { PsSolid, PsDash, PsDot, PsDashDot, PsDashDotDot, PsNull, PsInsideFrame };
 enum BrushStyle { BsSolid, BsNull, BsHatched, BsPattern };
 enum ClipMode { RgnAnd = 1, RgnOr, RgnXor, RgnDiff, RgnCopy };
@@ -96,8 +70,7 @@ Qt::BrushStyle hatchStyle(int hatch) {
 GdiPlayer::GdiPlayer(QPainter &painter, QSize image)
     : painter_(painter), imageRect_(QPointF(0, 0), image) {
   objects_.resize(16);
-  pathWorkLimit_ =
-      std::clamp(kPathWorkPerPixel * image.width() * image.height(), kMinPathWork, kMaxPathWork);
+  pathWorkLimit_ = workLimitFor(qint64(image.width()) * image.height());
 }
 
 // Charges one path (in image coordinates) against the picture's work budget
@@ -105,15 +78,13 @@ GdiPlayer::GdiPlayer(QPainter &painter, QSize image)
 bool GdiPlayer::chargePath(const QPainterPath &devicePath, double penWidth) {
   const double half = penWidth / 2 + 1;
   const QRectF bounds = devicePath.controlPointRect().adjusted(-half, -half, half, half);
-  const bool nearImage = bounds.width() <= kMaxAntialiasedReach * imageRect_.width() &&
-                         bounds.height() <= kMaxAntialiasedReach * imageRect_.height();
   painter_.setRenderHint(QPainter::Antialiasing,
-                         nearImage && devicePath.elementCount() <= kMaxAntialiasedElements);
+                         drawAntialiased(bounds, devicePath.elementCount(), imageRect_));
   const QRectF covered = bounds.intersected(imageRect_);
   const qint64 pixels =
       covered.isValid() ? qint64(covered.width() + 1) * qint64(covered.height() + 1) : 0;
   const qint64 cost = pixels + edgeRowsOnImage(devicePath, imageRect_.height()) * kEdgeRowCost +
-                      devicePath.elementCount() * kPathElementCost;
+                      devicePath.elementCount() * kElementCost;
   if (cost > pathWorkLimit_ - pathWork_) {
     pathWork_ = pathWorkLimit_;
     return false;
