@@ -14,10 +14,8 @@
 
 #include "app/ModCmnDlg.h"
 #include "app/statusbox.h"
-#include "app/workingcopy.h"
 #include "common/error.h"
-#include "office/doc/wordapp.h"
-#include "office/ppt/application.h"
+#include "platform/inputbox.h"
 
 // Paths: this system's folder separator is "/", so wherever a path is split
 // into folder and file name, the folder is everything up to and including the
@@ -26,7 +24,6 @@
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
-const QString kWorkingCopyName = QStringLiteral("popo.ppt");
 const QString kOpenFilter = QStringLiteral(
     "Power Point Presentations (*.pps)|*.pps|Power Point Template (*.ppt)|*.ppt|"
     "All Files (*.*)|*.*");
@@ -36,9 +33,6 @@ constexpr std::int32_t kOpenFlags = ModCmnDlg::OFN_READONLY | ModCmnDlg::OFN_HID
 QRect twips(int left, int top, int width, int height) {
   return {left / 15, top / 15, width / 15, height / 15};
 }
-
-// The folder of path with its trailing separator; empty without one.
-QString folderOf(const QString &path) { return path.left(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
 // The first entry of a dropped file list; empty when the data holds none.
 QString firstDroppedFile(const QMimeData *data) {
@@ -57,10 +51,7 @@ QString oneLine(QString text) {
 
 }  // namespace
 
-frmMain::frmMain(QWidget *parent)
-    : QMainWindow(parent),
-      WordApp(office::doc::createApplication),
-      PowerPointApp(office::ppt::createApplication) {
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Morvane"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -101,6 +92,9 @@ frmMain::frmMain(QWidget *parent)
   if (const QScreen *screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
   txt->setFocus();
+  job_.askName = [](const QString &prompt, const QString &caption) {
+    return platform::inputBox().ask(prompt, caption, QString());
+  };
 }
 
 frmMain::~frmMain() = default;
@@ -160,13 +154,6 @@ void frmMain::appendLog(const QString &piece) { txtStatus->appendLog(piece); }
 
 QString frmMain::logText() const { return txtStatus->logText(); }
 
-void frmMain::raiseRunningCount() {
-  if (RunningCount == INT16_MAX)
-    throw morvane::Error(
-        QStringLiteral("Overflow: more than 32767 files in one export of %1").arg(SourcePath));
-  ++RunningCount;
-}
-
 bool frmMain::runUserCommand(const std::function<void()> &command) {
   try {
     command();
@@ -194,8 +181,7 @@ void frmMain::appendErrorLine(const QString &description) {
 void frmMain::acceptSource(const QString &path) {
   txtDialogResult->setText(path);
   txtFilename->setText(txtDialogResult->text());
-  SourcePath = txtFilename->text();
-  OutputFolder = folderOf(SourcePath);
+  job_.acceptSource(txtFilename->text());
 }
 
 void frmMain::cmdExit_Click() { close(); }
@@ -230,79 +216,25 @@ void frmMain::txtStatus_OLEDragDrop(const QMimeData *Data) {
   });
 }
 
-void frmMain::SplitPath(const QString &path) {
-  const qsizetype p = path.lastIndexOf(QLatin1Char('/')) + 1;
-  if (p == 0) return;
-  txtPath->setText(path.left(p));
-  txtName->setText(path.mid(p));
-}
-
-// The job. A failure anywhere lets go of the presentation application and
-// deletes the working copy made here, then passes on to the user command;
-// output files already written stay.
+// The job reads the boxes' options once, when it starts; nothing can change
+// them while it runs.
 void frmMain::ProcessSource() {
-  SplitPath(txtFilename->text());
-  const QString copyPath = txtPath->text() + kWorkingCopyName;
-  const bool ownCopy =
-      workingcopy::make(txtFilename->text(), copyPath) == workingcopy::Made::NewCopy;
-  txtTempfile->setText(copyPath);
-  const QString toDelete = ownCopy ? copyPath : QString();
+  job_.ShownPath = txtDialogResult->text();
+  job_.options.pictures = pics->isChecked();
+  job_.options.text = txt->isChecked();
+  job_.options.graph = grph->isChecked();
+  job_.options.workingCopy = true;
   try {
-    if (!pics->isChecked() && !txt->isChecked() && !grph->isChecked()) {
-      replaceLog(QStringLiteral("Select What You want to Extract (Pictures / Text / Chart)..."));
-      // A copy left behind would later stand in the way of a job on another
-      // file of this folder, so it goes now.
-      if (!toDelete.isEmpty()) workingcopy::remove(toDelete);
-      return;
-    }
-    replaceLog(QStringLiteral("Trying to open a source file ") + txtDialogResult->text() +
-               QStringLiteral(".....") + kLineBreak);
-    appendLog(QStringLiteral("Processing ..........") + kLineBreak);
-    PowerPointApp->put_Visible(PowerPoint::msoTrue);
-    PowerPointApp->put_WindowState(PowerPoint::ppWindowMinimized);
-    openWorkingCopy();
-    if (pics->isChecked()) pics_extract();
-    if (txt->isChecked()) Txt_Save();
-    if (grph->isChecked()) GRPH_Save();
-    CurrentSlide.reset();
-    PowerPointApp->Quit();
-    PowerPointApp.reset();
+    job_.ProcessSource();
   } catch (...) {
-    abandonJob(toDelete);
+    showJobHolders();
     throw;
   }
-  if (!toDelete.isEmpty()) workingcopy::remove(toDelete);
+  showJobHolders();
 }
 
-// The reader reports what is wrong with the file; the user knows it by the
-// source's name, not by the working copy's.
-void frmMain::openWorkingCopy() {
-  const auto presentations = PowerPointApp->Presentations();
-  try {
-    presentations->Open(txtTempfile->text(), PowerPoint::msoFalse, PowerPoint::msoFalse,
-                        PowerPoint::msoTrue);
-  } catch (const morvane::Error &error) {
-    throw morvane::Error(
-        QStringLiteral("Cannot open %1: %2").arg(txtFilename->text(), error.description()));
-  }
-}
-
-// Clean-up after a failed job; a second failure here must not hide the first.
-void frmMain::abandonJob(const QString &ownWorkingCopy) {
-  CurrentShape.reset();
-  CurrentSlide.reset();
-  WordDoc.reset();
-  WordApp.reset();
-  if (!PowerPointApp.isEmpty()) {
-    try {
-      PowerPointApp->Quit();
-    } catch (const std::exception &) {
-    }
-    PowerPointApp.reset();
-  }
-  if (ownWorkingCopy.isEmpty()) return;
-  try {
-    workingcopy::remove(ownWorkingCopy);
-  } catch (const std::exception &) {
-  }
+void frmMain::showJobHolders() {
+  txtPath->setText(job_.SourceFolder);
+  txtName->setText(job_.SourceName);
+  txtTempfile->setText(job_.WorkingCopyPath);
 }

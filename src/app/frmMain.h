@@ -1,10 +1,11 @@
 #pragma once
 
-// The main window: menu, status log, the unseen option and holder boxes, and
-// the state that source selection, the job and the extractors share. Its
-// procedures take no arguments and communicate through this state, so the
-// members are public: the extractors (extract/) and the information windows'
-// menu handlers (info/) are members of this class defined in their folders.
+// The main window: menu, status log, the unseen option and holder boxes. It
+// drives one extraction job: its check boxes give the job's options, its
+// status log receives the job's pieces, and its holder boxes show what the
+// job found out about its source. The controls are public, as the design's
+// procedures share them; the information windows' menu handlers are in
+// frmMain_info.cpp.
 
 #include <QMainWindow>
 #include <QString>
@@ -12,9 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "extract/createonuse.h"
-#include "extract/powerpoint.h"
-#include "extract/word.h"
+#include "job/extractionjob.h"
 
 class QAction;
 class QCheckBox;
@@ -24,7 +23,7 @@ class QMimeData;
 class QPushButton;
 class StatusBox;
 
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, private job::Log {
   Q_OBJECT
 
  public:
@@ -37,8 +36,9 @@ class frmMain : public QMainWindow {
   void appendLog(const QString &piece);
   QString logText() const;
 
-  // Raises RunningCount by one; past 32767 it fails with an overflow error.
-  void raiseRunningCount();
+  // The job the window drives, with its state (SourcePath, OutputFolder,
+  // PowerPointApp ...).
+  job::ExtractionJob &job() { return job_; }
 
   // Runs one user command (a menu command, a drop, one file of the
   // command-line extractor). A failure ends the command and is appended to
@@ -46,8 +46,8 @@ class frmMain : public QMainWindow {
   // Returns whether the command completed.
   bool runUserCommand(const std::function<void()> &command);
 
-  // Stores an accepted choice of source: txtDialogResult, txtFilename,
-  // SourcePath and OutputFolder.
+  // Stores an accepted choice of source: txtDialogResult, txtFilename, and
+  // the job's SourcePath and OutputFolder.
   void acceptSource(const QString &path);
 
   // Event handlers.
@@ -59,11 +59,8 @@ class frmMain : public QMainWindow {
 
   // Procedures.
   void OpenSourceFile();
+  // Runs the job on the accepted source with the options of the check boxes.
   void ProcessSource();
-  void SplitPath(const QString &path);
-  void pics_extract();  // extract/
-  void Txt_Save();      // extract/
-  void GRPH_Save();     // extract/
 
   // Controls.
   QAction *mnuOpenfiles = nullptr;
@@ -81,22 +78,16 @@ class frmMain : public QMainWindow {
   QLineEdit *txtFilename = nullptr;
   QLineEdit *txtDialogResult = nullptr;
 
-  // Form-level state.
-  QString SourcePath;
-  CreateOnUse<Word::Application> WordApp;
-  std::shared_ptr<Word::Document> WordDoc;
-  CreateOnUse<PowerPoint::Application> PowerPointApp;
-  std::shared_ptr<PowerPoint::Slide> CurrentSlide;
-  std::shared_ptr<PowerPoint::Shape> CurrentShape;
-  std::int16_t RunningCount = 0;
-  QString OutputFolder;
-  QString GatheredText;
-
  private:
   // Appends "Error: " + description + CR LF as a line of its own.
   void appendErrorLine(const QString &description);
   void placeControls(QWidget *client);
   void setTabOrderOfControls();
-  void openWorkingCopy();
-  void abandonJob(const QString &ownWorkingCopy);
+  void showJobHolders();
+
+  // job::Log: the job's pieces go to txtStatus.
+  void replace(const QString &piece) override { replaceLog(piece); }
+  void append(const QString &piece) override { appendLog(piece); }
+
+  job::ExtractionJob job_{*this};
 };

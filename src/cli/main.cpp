@@ -3,18 +3,15 @@
 
 #include <unistd.h>
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
 #include <optional>
 
-#include "app/frmMain.h"
+#include "common/error.h"
 #include "common/version.h"
-
-#include "platform/inputbox.h"
+#include "job/extractionjob.h"
 
 namespace {
 
@@ -142,14 +139,41 @@ void printLog(const QString &log) {
   std::fflush(stdout);
 }
 
-// One job on one file, as if the file had been dropped on the window.
-bool runJob(frmMain &form, const QString &file) {
-  form.replaceLog(QString());
-  const bool completed = form.runUserCommand([&] {
-    form.acceptSource(QFileInfo(file).absoluteFilePath());
-    form.ProcessSource();
-  });
-  return completed;
+// The job's log, kept as text.
+class TextLog : public job::Log {
+ public:
+  void replace(const QString &piece) override { text_ = piece; }
+  void append(const QString &piece) override { text_ += piece; }
+  const QString &text() const { return text_; }
+
+ private:
+  QString text_;
+};
+
+// Appends "Error: " + description + CR LF as a line of its own.
+void appendErrorLine(TextLog &log, const QString &description) {
+  const bool midLine = !log.text().isEmpty() && !log.text().endsWith(QLatin1String("\r\n"));
+  QString line = description;
+  line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+  log.append((midLine ? QStringLiteral("\r\n") : QString()) + QStringLiteral("Error: ") + line +
+             QStringLiteral("\r\n"));
+}
+
+// One job on one file.
+bool runJob(job::ExtractionJob &extraction, TextLog &log, const QString &file) {
+  log.replace(QString());
+  try {
+    extraction.acceptSource(QFileInfo(file).absoluteFilePath());
+    extraction.ProcessSource();
+    return true;
+  } catch (const std::bad_alloc &) {
+    appendErrorLine(log, QStringLiteral("Out of memory"));
+  } catch (const morvane::Error &error) {
+    appendErrorLine(log, error.description());
+  } catch (const std::exception &error) {
+    appendErrorLine(log, QString::fromLocal8Bit(error.what()));
+  }
+  return false;
 }
 
 // Qt warns on every start when it runs without a desktop session (as under
@@ -161,28 +185,23 @@ void dropSessionNoise(QtMsgType type, const QMessageLogContext &context, const Q
   std::fputs(qPrintable(qFormatLogMessage(type, context, message) + QLatin1Char('\n')), stderr);
 }
 
-int runJobs(const Options &options, char *programName) {
-  // No window is shown, so no display is needed.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+int runJobs(const Options &options) {
   qInstallMessageHandler(dropSessionNoise);
-  int argc = 1;
-  char *argv[] = {programName, nullptr};
-  QApplication app(argc, argv);
-
-  if (options.textName)
-    platform::setInputBox(std::make_unique<platform::FixedAnswerInputBox>(*options.textName));
-  frmMain form;
-  form.pics->setChecked(options.pictures);
-  form.txt->setChecked(options.textName.has_value());
-  form.grph->setChecked(options.graph);
+  TextLog log;
+  job::ExtractionJob extraction(log);
+  extraction.options.pictures = options.pictures;
+  extraction.options.text = options.textName.has_value();
+  extraction.options.graph = options.graph;
+  extraction.options.workingCopy = false;
 
   ProgressBar progress(options.files.size());
   bool allCompleted = true;
   for (qsizetype i = 0; i < options.files.size(); ++i) {
     progress.show(i, options.files.at(i));
-    const bool completed = runJob(form, options.files.at(i));
+    if (options.textName) extraction.askName = job::fixedAnswer(*options.textName);
+    const bool completed = runJob(extraction, log, options.files.at(i));
     progress.clear();
-    printLog(form.logText());
+    printLog(log.text());
     allCompleted = allCompleted && completed;
   }
   return allCompleted ? kAllCompleted : kSomeFailed;
@@ -213,5 +232,5 @@ int main(int argc, char *argv[]) {
     std::fputs("Try 'morvane-extract --help' for more information.\n", stderr);
     return kUsageError;
   }
-  return runJobs(options, argv[0]);
+  return runJobs(options);
 }

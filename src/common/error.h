@@ -14,4 +14,12 @@ class Error : public std::runtime_error {
   QString description() const { return QString::fromStdString(what()); }
 };
 
+// A picture that cannot be read at all: missing from the file, or stored in
+// a form of which nothing can be decoded. The job writes no file for it,
+// notes it and goes on with the next picture.
+class PictureError : public Error {
+ public:
+  using Error::Error;
+};
+
 }  // namespace morvane

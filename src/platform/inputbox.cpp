@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QInputDialog>
 
-#include "common/error.h"
-
 namespace platform {
 namespace {
 
@@ -21,12 +19,6 @@ QString DialogInputBox::ask(const QString &prompt, const QString &title,
   const QString answer = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
                                                QLineEdit::Normal, defaultText, &accepted);
   return accepted ? answer : QString();
-}
-
-QString FixedAnswerInputBox::ask(const QString &, const QString &, const QString &) {
-  if (asked_) throw morvane::Error(QStringLiteral("the name \"%1\" was refused").arg(answer_));
-  asked_ = true;
-  return answer_;
 }
 
 InputBox &inputBox() {

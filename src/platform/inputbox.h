@@ -1,9 +1,8 @@
 #pragma once
 
-// The modal text-input prompt. The program asks through the process-wide
+// The modal text-input prompt. The window asks through the process-wide
 // instance, which is the platform's input dialog unless a caller installs
-// another one (the command-line extractor answers with a fixed name, tests
-// with scripted answers).
+// another one (tests answer with scripted answers).
 
 #include <QString>
 #include <memory>
@@ -22,18 +21,6 @@ class InputBox {
 class DialogInputBox : public InputBox {
  public:
   QString ask(const QString &prompt, const QString &title, const QString &defaultText) override;
-};
-
-// Answers the first question with a fixed name. Being asked again means the
-// name was refused, which there is nobody to ask about: it throws.
-class FixedAnswerInputBox : public InputBox {
- public:
-  explicit FixedAnswerInputBox(QString answer) : answer_(std::move(answer)) {}
-  QString ask(const QString &prompt, const QString &title, const QString &defaultText) override;
-
- private:
-  QString answer_;
-  bool asked_ = false;
 };
 
 // The instance the program asks through; a DialogInputBox until replaced.

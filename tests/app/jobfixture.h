@@ -56,7 +56,7 @@ struct Job {
   }
 
   void useFake(frmMain &w) {
-    w.PowerPointApp.setFactory([this] {
+    w.job().PowerPointApp.setFactory([this] {
       ++created;
       auto app = std::make_shared<fake::Application>(slides, calls);
       app->failOpen = failOpen;

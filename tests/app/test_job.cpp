@@ -132,9 +132,9 @@ class TestJob : public QObject {
     QCOMPARE(w.txtPath->text(), job.folder());
     QCOMPARE(w.txtName->text(), QStringLiteral("Talk.PpT"));
     QCOMPARE(w.txtTempfile->text(), copy);
-    QCOMPARE(w.RunningCount, std::int16_t(3));
-    QVERIFY(w.PowerPointApp.isEmpty());
-    QVERIFY(w.CurrentSlide == nullptr);
+    QCOMPARE(w.job().RunningCount, std::int16_t(3));
+    QVERIFY(w.job().PowerPointApp.isEmpty());
+    QVERIFY(w.job().CurrentSlide == nullptr);
     QVERIFY(!QFileInfo::exists(copy));
     QVERIFY(QFileInfo::exists(job.path("Img0003.Jpg")));
     QCOMPARE(jobtest::readAll(source), QByteArrayLiteral("source bytes"));
@@ -205,21 +205,21 @@ class TestJob : public QObject {
 
   void runningCountOverflowsPast32767() {
     frmMain w;
-    w.RunningCount = 32766;
-    w.raiseRunningCount();
-    QCOMPARE(w.RunningCount, std::int16_t(32767));
-    QVERIFY_THROWS_EXCEPTION(morvane::Error, w.raiseRunningCount());
-    QCOMPARE(w.RunningCount, std::int16_t(32767));
+    w.job().RunningCount = 32766;
+    w.job().raiseRunningCount();
+    QCOMPARE(w.job().RunningCount, std::int16_t(32767));
+    QVERIFY_THROWS_EXCEPTION(morvane::Error, w.job().raiseRunningCount());
+    QCOMPARE(w.job().RunningCount, std::int16_t(32767));
 
     jobtest::Job job;
     ManyPictures pictures;
     pictures.count = 40000;
-    w.PowerPointApp.setFactory([&] { return std::make_shared<ManyPicturesApp>(pictures); });
+    w.job().PowerPointApp.setFactory([&] { return std::make_shared<ManyPicturesApp>(pictures); });
     const QString source = job.makeSource();
     QVERIFY(!job.run(w, source));
     QCOMPARE(pictures.exports, 32767);
     QVERIFY(pictures.quit);
-    QVERIFY(w.PowerPointApp.isEmpty());
+    QVERIFY(w.job().PowerPointApp.isEmpty());
     QVERIFY(w.logText().startsWith(opening(source) + QStringLiteral("Error: Overflow")));
     QVERIFY(!QFileInfo::exists(job.path("popo.ppt")));
   }
@@ -237,8 +237,8 @@ class TestJob : public QObject {
     QVERIFY(!job.run(w, source));
     QCOMPARE(w.logText(), opening(source) + QStringLiteral("Error: export failed\r\n"));
     QCOMPARE(job.calls->calls.last(), QStringLiteral("Quit"));
-    QVERIFY(w.PowerPointApp.isEmpty());
-    QVERIFY(w.CurrentSlide == nullptr);
+    QVERIFY(w.job().PowerPointApp.isEmpty());
+    QVERIFY(w.job().CurrentSlide == nullptr);
     QVERIFY(QFileInfo::exists(job.path("Img0001.Jpg")));
     QVERIFY(!QFileInfo::exists(job.path("popo.ppt")));
   }
@@ -276,7 +276,7 @@ class TestJob : public QObject {
   void applicationThatCannotStart() {
     jobtest::Job job;
     frmMain w;
-    w.PowerPointApp.setFactory([]() -> std::shared_ptr<PowerPoint::Application> {
+    w.job().PowerPointApp.setFactory([]() -> std::shared_ptr<PowerPoint::Application> {
       throw morvane::Error(QStringLiteral("cannot start"));
     });
     const QString source = job.makeSource();
@@ -430,7 +430,7 @@ class TestJob : public QObject {
     // Look at the working copy while the job runs.
     w.pics->setChecked(false);
     w.grph->setChecked(true);
-    w.PowerPointApp.setFactory([&] {
+    w.job().PowerPointApp.setFactory([&] {
       seen = jobtest::readAll(job.path("popo.ppt"));
       return std::make_shared<fake::Application>(job.slides, job.calls);
     });

@@ -203,17 +203,18 @@ class TestMainWindow : public QObject {
 
   void splitPathTakesTheLastSeparator() {
     frmMain w;
-    w.SplitPath(QStringLiteral("/home/u/Decks/Talk.ppt"));
-    QCOMPARE(w.txtPath->text(), QStringLiteral("/home/u/Decks/"));
-    QCOMPARE(w.txtName->text(), QStringLiteral("Talk.ppt"));
-    w.SplitPath(QStringLiteral("Talk.ppt"));  // no separator: nothing changes
-    QCOMPARE(w.txtPath->text(), QStringLiteral("/home/u/Decks/"));
-    QCOMPARE(w.txtName->text(), QStringLiteral("Talk.ppt"));
-    w.SplitPath(QStringLiteral("/home/u/Other/"));
-    QCOMPARE(w.txtPath->text(), QStringLiteral("/home/u/Other/"));
-    QCOMPARE(w.txtName->text(), QString());
+    job::ExtractionJob &j = w.job();
+    j.SplitPath(QStringLiteral("/home/u/Decks/Talk.ppt"));
+    QCOMPARE(j.SourceFolder, QStringLiteral("/home/u/Decks/"));
+    QCOMPARE(j.SourceName, QStringLiteral("Talk.ppt"));
+    j.SplitPath(QStringLiteral("Talk.ppt"));  // no separator: nothing changes
+    QCOMPARE(j.SourceFolder, QStringLiteral("/home/u/Decks/"));
+    QCOMPARE(j.SourceName, QStringLiteral("Talk.ppt"));
+    j.SplitPath(QStringLiteral("/home/u/Other/"));
+    QCOMPARE(j.SourceFolder, QStringLiteral("/home/u/Other/"));
+    QCOMPARE(j.SourceName, QString());
     w.acceptSource(QStringLiteral("Talk.ppt"));
-    QCOMPARE(w.OutputFolder, QString());
+    QCOMPARE(w.job().OutputFolder, QString());
   }
 
   void dropOfAPresentationStartsTheJob() {
@@ -222,8 +223,8 @@ class TestMainWindow : public QObject {
     drop(w, fileList({QStringLiteral("/x/Talk.PpT"), QStringLiteral("/y/Other.ppt")}).get());
     QCOMPARE(w.txtDialogResult->text(), QStringLiteral("/x/Talk.PpT"));
     QCOMPARE(w.txtFilename->text(), QStringLiteral("/x/Talk.PpT"));
-    QCOMPARE(w.SourcePath, QStringLiteral("/x/Talk.PpT"));
-    QCOMPARE(w.OutputFolder, QStringLiteral("/x/"));
+    QCOMPARE(w.job().SourcePath, QStringLiteral("/x/Talk.PpT"));
+    QCOMPARE(w.job().OutputFolder, QStringLiteral("/x/"));
     // The job ran and failed at the copy; the failure became the last line.
     QCOMPARE(w.logText(), QStringLiteral("earlier\r\nError: File not found: /x/Talk.PpT\r\n"));
   }
@@ -250,8 +251,8 @@ class TestMainWindow : public QObject {
     QCOMPARE(w.txtDialogResult->text(), QString());
     QCOMPARE(ModCmnDlg::DialogFileName, QString());
     QCOMPARE(w.txtFilename->text(), QStringLiteral("/kept/Earlier.ppt"));
-    QCOMPARE(w.SourcePath, QStringLiteral("/kept/Earlier.ppt"));
-    QCOMPARE(w.OutputFolder, QStringLiteral("/kept/"));
+    QCOMPARE(w.job().SourcePath, QStringLiteral("/kept/Earlier.ppt"));
+    QCOMPARE(w.job().OutputFolder, QStringLiteral("/kept/"));
     QCOMPARE(w.logText(), QStringLiteral("log\r\n"));
     QCOMPARE(w.txtStatus->toPlainText(), QStringLiteral("log\n"));
   }
@@ -264,7 +265,7 @@ class TestMainWindow : public QObject {
     w.replaceLog(QStringLiteral("log"));
     w.mnuOpenfiles->trigger();
     QCOMPARE(dialog.requests.size(), 1);
-    QCOMPARE(w.SourcePath, QStringLiteral("/kept/Earlier.ppt"));
+    QCOMPARE(w.job().SourcePath, QStringLiteral("/kept/Earlier.ppt"));
     QCOMPARE(w.txtDialogResult->text(), QStringLiteral("/kept/Earlier.ppt"));
     QCOMPARE(w.logText(), QStringLiteral("log"));
   }
@@ -293,8 +294,8 @@ class TestMainWindow : public QObject {
     QCOMPARE(first.filters.at(2).description, QStringLiteral("All Files (*.*)"));
     QCOMPARE(first.filters.at(2).pattern, QStringLiteral("*.*"));
     QCOMPARE(ModCmnDlg::DialogFileTitle, QStringLiteral("notes.txt"));
-    QCOMPARE(w.SourcePath, notes);
-    QCOMPARE(w.OutputFolder, job.folder());
+    QCOMPARE(w.job().SourcePath, notes);
+    QCOMPARE(w.job().OutputFolder, job.folder());
     QVERIFY(w.logText().startsWith(QStringLiteral("Trying to open a source file ") + notes));
 
     w.mnuOpenfiles->trigger();  // cancelled

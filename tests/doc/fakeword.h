@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "common/error.h"
-#include "extract/word.h"
+#include "office/model/word.h"
 
 namespace fakeword {
 

@@ -57,19 +57,6 @@ class TestInputBox : public QObject {
     QCOMPARE(label, QStringLiteral("Enter New File Name.....(Location: /tmp/)"));
     QCOMPARE(caption, QStringLiteral("Saving"));
   }
-
-  void fixedAnswerIsGivenOnce() {
-    platform::setInputBox(std::make_unique<platform::FixedAnswerInputBox>(QStringLiteral("Notes")));
-    QCOMPARE(platform::inputBox().ask(QString(), QString(), QString()), QStringLiteral("Notes"));
-    try {
-      platform::inputBox().ask(QString(), QString(), QString());
-      QFAIL("a second question was answered");
-    } catch (const morvane::Error &e) {
-      QCOMPARE(e.description(), QStringLiteral("the name \"Notes\" was refused"));
-    }
-    platform::setInputBox(nullptr);
-    QVERIFY(dynamic_cast<platform::DialogInputBox *>(&platform::inputBox()));
-  }
 };
 
 QTEST_MAIN(TestInputBox)

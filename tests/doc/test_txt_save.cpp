@@ -1,5 +1,6 @@
-// The text harvest on a real main window, with a scripted presentation, a
-// scripted (or the real) word processor and scripted answers to the prompt.
+// The text harvest of the job core (no window), with a scripted
+// presentation, a scripted (or the real) word processor and scripted answers
+// to the prompt.
 
 #include <QDir>
 #include <QProcess>
@@ -8,12 +9,11 @@
 #include <QtTest>
 #include <deque>
 
-#include "app/frmMain.h"
 #include "common/error.h"
 #include "fakepowerpoint.h"
 #include "fakeword.h"
+#include "job/extractionjob.h"
 #include "office/doc/wordapp.h"
-#include "platform/inputbox.h"
 
 namespace {
 
@@ -25,12 +25,12 @@ struct Question {
 
 // Gives the scripted answers in turn and records each question; running
 // out of answers fails, so a prompt loop cannot hang a test.
-class ScriptedInputBox : public platform::InputBox {
+class ScriptedInputBox {
  public:
   ScriptedInputBox(QStringList answers, std::shared_ptr<std::vector<Question>> asked)
       : answers_(answers.begin(), answers.end()), asked_(std::move(asked)) {}
-  QString ask(const QString &prompt, const QString &title, const QString &defaultText) override {
-    asked_->push_back({prompt, title, defaultText});
+  QString operator()(const QString &prompt, const QString &title) {
+    asked_->push_back({prompt, title, QString()});
     if (answers_.empty()) throw morvane::Error(QStringLiteral("no more scripted answers"));
     const QString answer = answers_.front();
     answers_.pop_front();
@@ -45,6 +45,14 @@ class ScriptedInputBox : public platform::InputBox {
 fake::ShapeSpec shape(std::int32_t type, const QString &text) { return {type, text, true, false}; }
 fake::ShapeSpec textless(std::int32_t type) { return {type, QString(), false, false}; }
 
+// The job's log as text, as the window's status log keeps it.
+class TextLog : public job::Log {
+ public:
+  void replace(const QString &piece) override { text = piece; }
+  void append(const QString &piece) override { text += piece; }
+  QString text;
+};
+
 const QString kNoText = QStringLiteral("No Text in The Selected File.....");
 const QString kInvalid = QStringLiteral("Please Enter A Valid Filename...");
 
@@ -54,7 +62,8 @@ class TestTxtSave : public QObject {
   Q_OBJECT
 
  private:
-  std::unique_ptr<frmMain> w;
+  TextLog log;
+  std::unique_ptr<job::ExtractionJob> w;
   std::unique_ptr<QTemporaryDir> dir;
   QString folder;
   std::shared_ptr<fakeword::Script> word;
@@ -66,9 +75,7 @@ class TestTxtSave : public QObject {
     w->PowerPointApp.setFactory([=] { return std::make_shared<fake::Application>(slides, log); });
     w->PowerPointApp->Presentations()->Open(folder + QStringLiteral("popo.ppt"));
   }
-  void answer(const QStringList &answers) {
-    platform::setInputBox(std::make_unique<ScriptedInputBox>(answers, asked));
-  }
+  void answer(const QStringList &answers) { w->askName = ScriptedInputBox(answers, asked); }
   void useFakeWord() {
     w->WordApp.setFactory(
         [script = word] { return std::make_shared<fakeword::Application>(script); });
@@ -96,14 +103,14 @@ class TestTxtSave : public QObject {
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     folder = dir->path() + QLatin1Char('/');
-    w = std::make_unique<frmMain>();
+    log.text.clear();
+    w = std::make_unique<job::ExtractionJob>(log);
     w->OutputFolder = folder;
     word = std::make_shared<fakeword::Script>();
     asked = std::make_shared<std::vector<Question>>();
     useFakeWord();
   }
   void cleanup() {
-    platform::setInputBox(nullptr);
     w.reset();
     dir.reset();
   }
@@ -115,7 +122,7 @@ class TestTxtSave : public QObject {
                        shape(PowerPoint::msoTextBox, QStringLiteral("World"))}});
     answer({QStringLiteral("Notes")});
     w->replaceLog(QStringLiteral("Processing ..........\r\n"));
-    const QString logBefore = w->logText();
+    const QString logBefore = log.text;
     w->Txt_Save();
 
     QCOMPARE(word->calls, harvestCalls(QStringLiteral("HelloWorld"), QStringLiteral("Notes.doc")));
@@ -124,7 +131,7 @@ class TestTxtSave : public QObject {
              QStringLiteral("Enter New File Name.....(Location: ") + folder + QStringLiteral(")"));
     QCOMPARE(asked->at(0).title, QStringLiteral("Saving"));
     QCOMPARE(asked->at(0).defaultText, QString());
-    QCOMPARE(w->logText(), logBefore);
+    QCOMPARE(log.text, logBefore);
     QVERIFY(w->WordApp.isEmpty());
     QVERIFY(!w->WordDoc);
   }
@@ -157,15 +164,14 @@ class TestTxtSave : public QObject {
     answer({});
     w->replaceLog(QStringLiteral("No images found in the selected presentation"));
     w->Txt_Save();
-    QCOMPARE(w->logText(),
-             QStringLiteral("No images found in the selected presentation") + kNoText);
+    QCOMPARE(log.text, QStringLiteral("No images found in the selected presentation") + kNoText);
     QCOMPARE(word->applicationsCreated, 0);
     QVERIFY(asked->empty());
     QVERIFY(w->WordApp.isEmpty());
 
     openPresentation({});
     w->Txt_Save();
-    QCOMPARE(w->logText(),
+    QCOMPARE(log.text,
              QStringLiteral("No images found in the selected presentation") + kNoText + kNoText);
   }
 
@@ -177,10 +183,10 @@ class TestTxtSave : public QObject {
                        shape(PowerPoint::msoTextBox, QStringLiteral("World"))}});
     answer({QString(), QString(), QStringLiteral("Notes")});
     w->replaceLog(QStringLiteral("Processing ..........\r\n"));
-    const QString logBefore = w->logText();
+    const QString logBefore = log.text;
     w->Txt_Save();
 
-    QCOMPARE(w->logText(), logBefore + kInvalid + kInvalid);
+    QCOMPARE(log.text, logBefore + kInvalid + kInvalid);
     QCOMPARE(asked->size(), size_t(3));
     QVERIFY(w->WordApp.isEmpty());
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"Notes.doc"});
@@ -207,7 +213,7 @@ class TestTxtSave : public QObject {
     w->replaceLog(QString());
     w->Txt_Save();
 
-    QCOMPARE(w->logText(), kInvalid.repeated(refused.size()));
+    QCOMPARE(log.text, kInvalid.repeated(refused.size()));
     QCOMPARE(word->calls.filter(QStringLiteral("SaveAs")),
              QStringList{QStringLiteral("SaveAs ") + folder + QStringLiteral("Fine.doc")});
     QFile taken(folder + QStringLiteral("Taken.doc"));
@@ -220,7 +226,7 @@ class TestTxtSave : public QObject {
   void fixedAnswerEndsWithAnErrorWhenRefused() {
     writeFile(QStringLiteral("Taken.doc"), "keep");
     openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello"))}});
-    platform::setInputBox(std::make_unique<platform::FixedAnswerInputBox>(QStringLiteral("Taken")));
+    w->askName = job::fixedAnswer(QStringLiteral("Taken"));
     w->replaceLog(QString());
     try {
       w->Txt_Save();
@@ -228,7 +234,7 @@ class TestTxtSave : public QObject {
     } catch (const morvane::Error &e) {
       QCOMPARE(e.description(), QStringLiteral("the name \"Taken\" was refused"));
     }
-    QCOMPARE(w->logText(), kInvalid);
+    QCOMPARE(log.text, kInvalid);
     QVERIFY(word->calls.filter(QStringLiteral("SaveAs")).isEmpty());
   }
 

@@ -21,6 +21,7 @@
 
 #include "common/error.h"
 #include "office/doc/docwriter.h"
+#include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
 #include "pptgen.h"
 
@@ -226,7 +227,7 @@ QString referenceText(const QJsonObject &truth) {
 // The text as the engine itself gathers it, for files the reference cannot
 // describe fully.
 QString engineText(const QString &path) {
-  const auto presentation = office::ppt::createApplication()->Presentations()->Open(path);
+  const auto presentation = office::powerpoint::createApplication()->Presentations()->Open(path);
   const auto slides = presentation->Slides();
   QString text(QLatin1String(""));
   for (std::int32_t s = 1; s <= slides->Count(); ++s) {

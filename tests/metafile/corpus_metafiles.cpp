@@ -5,13 +5,13 @@
 
 #include <memory>
 
+#include "common/bytereader.h"
 #include "common/error.h"
-#include "office/ppt/bytereader.h"
 
 namespace metafile_test {
 namespace {
 
-using office::ppt::ByteReader;
+using morvane::ByteReader;
 using office::render::BlipFormat;
 
 constexpr quint16 kBlipEmf = 0xF01A;
@@ -53,7 +53,8 @@ QByteArray inflate(const std::uint8_t *data, std::size_t size, quint32 declared)
 }
 
 // Blip body: UID(s), the 34-byte metafile header, then the (compressed) data.
-bool readMetafileBlip(ByteReader body, quint16 type, quint16 instance, StoredMetafile &out) {
+bool readMetafileBlip(morvane::ByteReader body, quint16 type, quint16 instance,
+                      StoredMetafile &out) {
   bool twoUids = (type == kBlipEmf && instance == 0x3D5) || (type == kBlipWmf && instance == 0x217);
   body.skip(twoUids ? 32 : 16);
   quint32 cbSize = body.u32();
@@ -80,8 +81,8 @@ bool readMetafileBlip(ByteReader body, quint16 type, quint16 instance, StoredMet
 
 std::vector<StoredMetafile> storedMetafiles(const QString &presentationPath) {
   QByteArray stream = readPicturesStream(presentationPath);
-  ByteReader reader(reinterpret_cast<const std::uint8_t *>(stream.constData()),
-                    std::size_t(stream.size()));
+  morvane::ByteReader reader(reinterpret_cast<const std::uint8_t *>(stream.constData()),
+                             std::size_t(stream.size()));
   std::vector<StoredMetafile> found;
   try {
     while (reader.remaining() >= 8) {
@@ -89,7 +90,7 @@ std::vector<StoredMetafile> storedMetafiles(const QString &presentationPath) {
       quint16 verInstance = reader.u16();
       quint16 type = reader.u16();
       quint32 length = reader.u32();
-      ByteReader body = reader.sub(std::min<std::uint64_t>(length, reader.remaining()));
+      morvane::ByteReader body = reader.sub(std::min<std::uint64_t>(length, reader.remaining()));
       if (type != kBlipEmf && type != kBlipWmf) continue;
       StoredMetafile blip;
       blip.offset = offset;

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "common/error.h"
+#include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
 
 namespace {
@@ -142,7 +143,7 @@ class PptCorpusTest : public QObject {
     QFETCH(QString, file);
     const QJsonObject truth = readTruth(file);
     QVERIFY2(!truth.isEmpty(), "no reference reading for this file");
-    auto app = office::ppt::createApplication();
+    auto app = office::powerpoint::createApplication();
     QString status = QStringLiteral("ok");
     std::shared_ptr<PowerPoint::Presentation> presentation;
     try {

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "common/error.h"
+#include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
 #include "pptbuilder.h"
 
@@ -19,7 +20,7 @@ namespace {
 
 QString openError(const QString &path) {
   try {
-    office::ppt::createApplication()->Presentations()->Open(path);
+    office::powerpoint::createApplication()->Presentations()->Open(path);
   } catch (const morvane::Error &e) {
     return e.description();
   }
@@ -285,7 +286,7 @@ class PptReaderTest : public QObject {
   void shapeTypesAndTexts() {
     const QString path = dir_.filePath(QStringLiteral("kinds.ppt"));
     QVERIFY(writePresentation(path, presentation(everyKind(), withObjects())));
-    auto app = office::ppt::createApplication();
+    auto app = office::powerpoint::createApplication();
     auto slides = app->Presentations()->Open(path)->Slides();
     QCOMPARE(slides->Count(), 1);
     auto shapes = slides->Item(1)->Shapes();
@@ -311,7 +312,7 @@ class PptReaderTest : public QObject {
   }
 
   void activePresentationAndQuit() {
-    auto app = office::ppt::createApplication();
+    auto app = office::powerpoint::createApplication();
     QVERIFY_THROWS_EXCEPTION(morvane::Error, app->ActivePresentation());
     const QString path = dir_.filePath(QStringLiteral("kinds.ppt"));
     QVERIFY(writePresentation(path, presentation(everyKind())));
@@ -323,7 +324,7 @@ class PptReaderTest : public QObject {
 
  private:
   static void walk(const QString &path) {
-    auto slides = office::ppt::createApplication()->Presentations()->Open(path)->Slides();
+    auto slides = office::powerpoint::createApplication()->Presentations()->Open(path)->Slides();
     for (int i = 1; i <= slides->Count(); ++i) {
       auto shapes = slides->Item(i)->Shapes();
       for (int j = 1; j <= shapes->Count(); ++j) {
@@ -337,7 +338,7 @@ class PptReaderTest : public QObject {
   }
 
   static QString firstText(const QString &path) {
-    auto slides = office::ppt::createApplication()->Presentations()->Open(path)->Slides();
+    auto slides = office::powerpoint::createApplication()->Presentations()->Open(path)->Slides();
     return slides->Item(1)->Shapes()->Item(1)->TextFrame()->TextRange()->Text();
   }
 

@@ -18,18 +18,18 @@
 #include "pptgen.h"
 
 using namespace morvane::pptgen;
-using office::ppt::ByteReader;
+using morvane::ByteReader;
 using office::ppt::Record;
 
 namespace {
 
-ByteReader readerOf(const QByteArray &bytes) {
-  return ByteReader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                    static_cast<std::size_t>(bytes.size()));
+morvane::ByteReader readerOf(const QByteArray &bytes) {
+  return morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                             static_cast<std::size_t>(bytes.size()));
 }
 
 Record recordAt(const QByteArray &stream, std::uint32_t offset) {
-  ByteReader in = readerOf(stream);
+  morvane::ByteReader in = readerOf(stream);
   in.seek(offset);
   return office::ppt::readRecord(in);
 }
@@ -142,7 +142,7 @@ void TestPptGen::currentUserLeadsToTheDocumentAndEverySlide() {
   office::ppt::forEachChild(document.body, [&](Record &child) {
     if (child.recType != 0x0FF0 || child.recInstance != 0) return true;
     for (const Record &atom : ofType(descendants(child), 0x03F3)) {
-      ByteReader body = atom.body;
+      morvane::ByteReader body = atom.body;
       const std::uint32_t persistId = body.u32();
       body.skip(8);
       slideIds.push_back(body.u32());
@@ -189,7 +189,7 @@ void TestPptGen::textBoxesAndPicturesAreStoredAsShapes() {
   const GenPicture *pictures[] = {&jpeg, &png};
   const std::uint16_t blipTypes[] = {0xF01D, 0xF01E};
   for (int i = 0; i < 2; ++i) {
-    ByteReader fbse = entries[i].body;
+    morvane::ByteReader fbse = entries[i].body;
     fbse.skip(2);
     const QByteArray uid = bodyBytes(entries[i]).mid(2, 16);
     fbse.skip(18);
@@ -233,10 +233,10 @@ void TestPptGen::titleIsAPlaceholderWithItsTextInTheSlideList() {
   std::vector<std::uint16_t> types;
   for (const Record &r : list) types.push_back(r.recType);
   QCOMPARE(types, (std::vector<std::uint16_t>{0x03F3, 0x03F3, 0x0F9F, 0x0FA0, 0x0FA1}));
-  ByteReader persist = list[1].body;
+  morvane::ByteReader persist = list[1].body;
   persist.skip(8);
-  QCOMPARE(persist.i32(), 1);                    // cTexts
-  QCOMPARE(ByteReader(list[2].body).u32(), 0u);  // Tx_TYPE_TITLE
+  QCOMPARE(persist.i32(), 1);                             // cTexts
+  QCOMPARE(morvane::ByteReader(list[2].body).u32(), 0u);  // Tx_TYPE_TITLE
   QCOMPARE(utf16Text(list[3]), QStringLiteral("Agenda\rToday"));
 }
 
@@ -248,7 +248,7 @@ void TestPptGen::equalPicturesShareOneStoreEntry() {
   const Record document = recordAt(s.document, persistDirectory(s).at(1));
   const auto entries = ofType(descendants(document), 0xF007);
   QCOMPARE(entries.size(), std::size_t(1));
-  ByteReader fbse = entries[0].body;
+  morvane::ByteReader fbse = entries[0].body;
   fbse.skip(24);
   QCOMPARE(fbse.u32(), 3u);  // cRef
   QCOMPARE(s.pictures.size(), 8 + 17 + picture.data.size());

@@ -62,16 +62,16 @@ inline std::optional<Presentation> openPresentation(const QString &path) {
   return p;
 }
 
-inline office::ppt::ByteReader readerOf(const QByteArray &bytes) {
-  return office::ppt::ByteReader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                                 std::size_t(bytes.size()));
+inline morvane::ByteReader readerOf(const QByteArray &bytes) {
+  return morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                             std::size_t(bytes.size()));
 }
 
 // Top-level records of the document stream, tolerating a damaged tail.
 inline std::vector<std::pair<std::size_t, office::ppt::Record>> topLevelRecords(
     const QByteArray &document) {
   std::vector<std::pair<std::size_t, office::ppt::Record>> records;
-  office::ppt::ByteReader in = readerOf(document);
+  morvane::ByteReader in = readerOf(document);
   try {
     while (in.remaining() >= 8) {
       const std::size_t at = in.pos();
@@ -90,7 +90,7 @@ inline std::optional<office::ppt::Record> lastDocumentContainer(const QByteArray
 }
 
 // The child at the end of a path of record types, each the first of its type.
-inline std::optional<office::ppt::Record> findPath(office::ppt::ByteReader body,
+inline std::optional<office::ppt::Record> findPath(morvane::ByteReader body,
                                                    std::initializer_list<std::uint16_t> types) {
   std::optional<office::ppt::Record> current;
   try {
@@ -109,7 +109,7 @@ inline office::ppt::PersistLookup persistLookup(const QByteArray &document) {
   std::map<std::uint32_t, std::uint32_t> offsets;
   for (auto &[at, record] : topLevelRecords(document)) {
     if (record.recType != 0x1772) continue;
-    office::ppt::ByteReader in = record.body;
+    morvane::ByteReader in = record.body;
     try {
       while (in.remaining() >= 4) {
         const std::uint32_t head = in.u32();
@@ -123,7 +123,7 @@ inline office::ppt::PersistLookup persistLookup(const QByteArray &document) {
   return [document, offsets](std::uint32_t id) -> std::optional<office::ppt::Record> {
     auto it = offsets.find(id);
     if (it == offsets.end()) return std::nullopt;
-    office::ppt::ByteReader in = readerOf(document);
+    morvane::ByteReader in = readerOf(document);
     try {
       in.seek(it->second);
       return office::ppt::readRecord(in);

@@ -9,7 +9,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "office/ppt/bytereader.h"
+#include "common/bytereader.h"
 
 namespace testsupport {
 
@@ -68,9 +68,9 @@ inline QByteArray utf16(const QString &text) {
   return w.bytes();
 }
 
-inline office::ppt::ByteReader readerOver(const QByteArray &bytes) {
-  return office::ppt::ByteReader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                                 std::size_t(bytes.size()));
+inline morvane::ByteReader readerOver(const QByteArray &bytes) {
+  return morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                             std::size_t(bytes.size()));
 }
 
 }  // namespace testsupport

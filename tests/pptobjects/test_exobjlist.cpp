@@ -110,7 +110,7 @@ struct Persist {
     return [this](std::uint32_t id) -> std::optional<office::ppt::Record> {
       auto it = records.find(id);
       if (it == records.end()) return std::nullopt;
-      office::ppt::ByteReader in = readerOver(it->second);
+      morvane::ByteReader in = readerOver(it->second);
       return office::ppt::readRecord(in);
     };
   }

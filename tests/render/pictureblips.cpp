@@ -8,7 +8,7 @@
 #include <QFile>
 #include <algorithm>
 
-#include "office/ppt/bytereader.h"
+#include "common/bytereader.h"
 
 namespace {
 
@@ -53,13 +53,13 @@ QByteArray inflate(const QByteArray &packed, quint32 expected) {
 QList<StoredMetafile> readStoredMetafiles(const QString &pptPath) {
   const QByteArray stream = readPicturesStream(pptPath);
   QList<StoredMetafile> found;
-  office::ppt::ByteReader in(reinterpret_cast<const std::uint8_t *>(stream.constData()),
-                             std::size_t(stream.size()));
+  morvane::ByteReader in(reinterpret_cast<const std::uint8_t *>(stream.constData()),
+                         std::size_t(stream.size()));
   try {
     while (in.remaining() >= 8) {
       const int instance = in.u16() >> 4;
       const int type = in.u16();
-      office::ppt::ByteReader body = in.sub(in.u32());
+      morvane::ByteReader body = in.sub(in.u32());
       if (type < 0xF01A || type > 0xF01C) continue;
       body.skip(instance & 1 ? 32 : 16);  // one or two UIDs
       const quint32 fullSize = body.u32();

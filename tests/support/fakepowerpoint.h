@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/error.h"
-#include "extract/powerpoint.h"
+#include "office/model/powerpoint.h"
 
 namespace fake {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "extract/word.h"
+#include "office/model/word.h"
 
 namespace office::doc {
 

@@ -159,46 +159,10 @@ class Presentation : public PowerPoint::Presentation {
   std::shared_ptr<Document> doc_;
 };
 
-struct OpenPresentations {
-  std::vector<std::shared_ptr<Presentation>> list;
-};
-
-class Presentations : public PowerPoint::Presentations {
- public:
-  explicit Presentations(std::shared_ptr<OpenPresentations> open) : open_(std::move(open)) {}
-  std::shared_ptr<PowerPoint::Presentation> Open(const QString &fileName, PowerPoint::MsoTriState,
-                                                 PowerPoint::MsoTriState,
-                                                 PowerPoint::MsoTriState) override {
-    auto presentation = std::make_shared<ppt::Presentation>(Document::open(fileName));
-    open_->list.push_back(presentation);
-    return presentation;
-  }
-
- private:
-  std::shared_ptr<OpenPresentations> open_;
-};
-
-class Application : public PowerPoint::Application {
- public:
-  void put_Visible(PowerPoint::MsoTriState) override {}
-  void put_WindowState(PowerPoint::PpWindowState) override {}
-  std::shared_ptr<PowerPoint::Presentations> Presentations() override {
-    return std::make_shared<ppt::Presentations>(open_);
-  }
-  std::shared_ptr<PowerPoint::Presentation> ActivePresentation() override {
-    if (open_->list.empty()) fail(QStringLiteral("No presentation is open"));
-    return open_->list.back();
-  }
-  void Quit() override { open_->list.clear(); }
-
- private:
-  std::shared_ptr<OpenPresentations> open_ = std::make_shared<OpenPresentations>();
-};
-
 }  // namespace
 
-std::shared_ptr<PowerPoint::Application> createApplication() {
-  return std::make_shared<ppt::Application>();
+std::shared_ptr<PowerPoint::Presentation> openPresentationFile(const QString &path) {
+  return std::make_shared<ppt::Presentation>(Document::open(path));
 }
 
 std::shared_ptr<PowerPoint::Presentation> openPresentation(const QByteArray &bytes) {

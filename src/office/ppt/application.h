@@ -3,13 +3,14 @@
 #include <QByteArray>
 #include <memory>
 
-#include "extract/powerpoint.h"
+#include "office/model/powerpoint.h"
 #include "office/render/export.h"
 
 namespace office::ppt {
 
-// A new presentation application backed by our PowerPoint 97-2003 reader.
-std::shared_ptr<PowerPoint::Application> createApplication();
+// Opens a PowerPoint 97-2003 presentation file; throws morvane::Error with
+// the reason (without the file name) when it cannot be read.
+std::shared_ptr<PowerPoint::Presentation> openPresentationFile(const QString &path);
 
 // Opens a presentation held in memory, as Presentations.Open opens a file
 // (the fuzzer and tests).

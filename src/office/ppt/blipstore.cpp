@@ -96,7 +96,7 @@ struct BlipLayout {
   std::size_t dataEnd = 0;
 };
 
-void readMetafileHeader(ByteReader &in, BlipLayout &layout) {
+void readMetafileHeader(morvane::ByteReader &in, BlipLayout &layout) {
   layout.cbSize = in.u32();
   const std::int32_t left = in.i32(), top = in.i32(), right = in.i32(), bottom = in.i32();
   const std::int32_t widthEmu = in.i32(), heightEmu = in.i32();
@@ -104,20 +104,20 @@ void readMetafileHeader(ByteReader &in, BlipLayout &layout) {
   const std::uint8_t compression = in.u8();
   in.u8();  // filter: always "none"
   if (compression != kMetafileDeflate && compression != kMetafileUncompressed)
-    throwDamaged(QStringLiteral("unknown metafile compression %1").arg(compression),
-                 in.streamOffset());
+    morvane::throwDamaged(QStringLiteral("unknown metafile compression %1").arg(compression),
+                          in.streamOffset());
   layout.deflated = compression == kMetafileDeflate;
   layout.picture.metafileBounds = boundsOf(left, top, right, bottom);
   layout.picture.metafileSizeEmu = QSize(widthEmu, heightEmu);
 }
 
-std::optional<BlipLayout> layoutOf(ByteReader recordBytes) {
+std::optional<BlipLayout> layoutOf(morvane::ByteReader recordBytes) {
   Record record = readRecord(recordBytes);
   const std::optional<BlipKind> kind = blipKindOf(record.recType);
   if (!kind) return std::nullopt;
   BlipLayout layout;
   layout.picture.format = kind->format;
-  ByteReader in = record.body;
+  morvane::ByteReader in = record.body;
   in.skip(kUidBytes * uidCount(*kind, record.recInstance));
   if (kind->metafile)
     readMetafileHeader(in, layout);
@@ -137,15 +137,15 @@ QByteArray inflateMetafile(const BlipLayout &layout, const std::uint8_t *data, s
   Inflated out = inflateCapped(data, size, cap);
   // A damaged or cut tail still leaves the records before it drawable.
   if (out.data.isEmpty() && out.end != Inflated::End::Complete)
-    throwDamaged(QStringLiteral("compressed metafile data"), offset);
+    morvane::throwDamaged(QStringLiteral("compressed metafile data"), offset);
   return std::move(out.data);
 }
 
 // Decodes a blip record held in bytes (which may run on past the record),
 // reusing its buffer for stored data.
 std::optional<PictureSource> decodeOwnedBlip(QByteArray bytes, std::uint64_t offset) {
-  ByteReader reader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                    std::size_t(bytes.size()), offset);
+  morvane::ByteReader reader(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                             std::size_t(bytes.size()), offset);
   std::optional<BlipLayout> layout = layoutOf(reader);
   if (!layout) return std::nullopt;
   PictureSource picture = std::move(layout->picture);
@@ -221,7 +221,7 @@ BlipFormat formatOfBlipType(std::uint8_t blipType) {
   }
 }
 
-std::optional<PictureSource> decodeBlip(ByteReader blipRecord) {
+std::optional<PictureSource> decodeBlip(morvane::ByteReader blipRecord) {
   std::optional<BlipLayout> layout = layoutOf(blipRecord);
   if (!layout) return std::nullopt;
   PictureSource picture = std::move(layout->picture);
@@ -235,7 +235,7 @@ std::optional<PictureSource> decodeBlip(ByteReader blipRecord) {
   return picture;
 }
 
-PictureStore::PictureStore(ByteReader body, std::shared_ptr<RandomAccessStream> pictures)
+PictureStore::PictureStore(morvane::ByteReader body, std::shared_ptr<RandomAccessStream> pictures)
     : pictures_(std::move(pictures)) {
   while (body.remaining() >= kRecordHeaderBytes && entries_.size() < kMaxEntries) {
     const std::size_t start = body.pos();
@@ -246,14 +246,14 @@ PictureStore::PictureStore(ByteReader body, std::shared_ptr<RandomAccessStream> 
     // after it can be trusted.
     const bool overruns = recLen > body.remaining();
     const std::size_t available = overruns ? body.remaining() : recLen;
-    ByteReader record = body.slice(start, kRecordHeaderBytes + available);
+    morvane::ByteReader record = body.slice(start, kRecordHeaderBytes + available);
     entries_.push_back(parseEntry(recType, record, overruns));
     if (overruns) break;
     body.skip(recLen);
   }
 }
 
-PictureStore::Entry PictureStore::parseEntry(std::uint16_t recType, ByteReader record,
+PictureStore::Entry PictureStore::parseEntry(std::uint16_t recType, morvane::ByteReader record,
                                              bool overruns) {
   Entry e;
   if (recType >= kRtBlipFirst && recType <= kRtBlipLast) {
@@ -282,8 +282,8 @@ PictureStore::Entry PictureStore::parseEntry(std::uint16_t recType, ByteReader r
   // the picture is looked for in the "Pictures" stream.
   if (record.remaining() >= std::size_t(cbName) + kRecordHeaderBytes) {
     record.skip(cbName);
-    ByteReader rest = record.sub(record.remaining());
-    ByteReader peek = rest;
+    morvane::ByteReader rest = record.sub(record.remaining());
+    morvane::ByteReader peek = rest;
     peek.u16();
     const std::uint16_t blipType = peek.u16();
     if (blipType >= kRtBlipFirst && blipType <= kRtBlipLast) {
@@ -312,7 +312,8 @@ std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
     case Entry::Kind::Unknown:
       return std::nullopt;
     case Entry::Kind::Damaged:
-      throwDamaged(QStringLiteral("picture store entry %1").arg(pib), e.inlineBlip.streamOffset());
+      morvane::throwDamaged(QStringLiteral("picture store entry %1").arg(pib),
+                            e.inlineBlip.streamOffset());
     case Entry::Kind::BareBlip:
       return decodeBlip(e.inlineBlip);
     case Entry::Kind::Bse:
@@ -326,16 +327,18 @@ std::optional<PictureSource> PictureStore::loadFromPictures(const Entry &e) cons
   if (e.size == 0 || !pictures_ || e.foDelay >= pictures_->size()) return std::nullopt;
   const std::uint64_t left = pictures_->size() - e.foDelay;
   if (left < kRecordHeaderBytes)
-    throwDamaged(QStringLiteral("picture header cut off in the Pictures stream"), e.foDelay);
+    morvane::throwDamaged(QStringLiteral("picture header cut off in the Pictures stream"),
+                          e.foDelay);
   const QByteArray header = pictures_->read(e.foDelay, kRecordHeaderBytes);
-  ByteReader headerReader(reinterpret_cast<const std::uint8_t *>(header.constData()),
-                          std::size_t(header.size()), e.foDelay);
+  morvane::ByteReader headerReader(reinterpret_cast<const std::uint8_t *>(header.constData()),
+                                   std::size_t(header.size()), e.foDelay);
   headerReader.skip(4);
   const std::uint32_t recLen = headerReader.u32();
   if (recLen > left - kRecordHeaderBytes)
-    throwDamaged(QStringLiteral("picture runs past the end of the Pictures stream"), e.foDelay);
+    morvane::throwDamaged(QStringLiteral("picture runs past the end of the Pictures stream"),
+                          e.foDelay);
   if (recLen > kMaxInflatedBytes)
-    throwDamaged(QStringLiteral("picture larger than any real one"), e.foDelay);
+    morvane::throwDamaged(QStringLiteral("picture larger than any real one"), e.foDelay);
   return decodeOwnedBlip(pictures_->read(e.foDelay, std::uint32_t(kRecordHeaderBytes + recLen)),
                          e.foDelay);
 }

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "office/ppt/bytereader.h"
+#include "common/bytereader.h"
 #include "office/ppt/stream.h"
 #include "office/render/export.h"
 
@@ -40,7 +40,8 @@ class PictureStore {
   // bstoreContainerBody: the body of the OfficeArtBStoreContainer. The bytes
   // it points at must stay alive as long as the store (inline pictures are
   // read from them on demand). pictures: the "Pictures" stream, may be null.
-  PictureStore(ByteReader bstoreContainerBody, std::shared_ptr<RandomAccessStream> pictures);
+  PictureStore(morvane::ByteReader bstoreContainerBody,
+               std::shared_ptr<RandomAccessStream> pictures);
 
   std::size_t count() const;
 
@@ -63,11 +64,11 @@ class PictureStore {
     std::uint8_t btMacOS = 0;
     std::uint32_t size = 0;
     std::uint32_t foDelay = 0;
-    ByteReader inlineBlip;  // the blip record bytes when stored inline
+    morvane::ByteReader inlineBlip;  // the blip record bytes when stored inline
     bool hasInlineBlip = false;
   };
 
-  static Entry parseEntry(std::uint16_t recType, ByteReader record, bool overruns);
+  static Entry parseEntry(std::uint16_t recType, morvane::ByteReader record, bool overruns);
   const Entry &entry(std::uint32_t pib) const;
   std::optional<office::render::PictureSource> loadFromPictures(const Entry &e) const;
 
@@ -78,6 +79,6 @@ class PictureStore {
 // Decodes one OfficeArtBlip record (header included). nullopt for a record
 // type that is not a picture; throws morvane::Error on damage. Exposed for
 // the embedded objects' preview pictures and for tests.
-std::optional<office::render::PictureSource> decodeBlip(ByteReader blipRecord);
+std::optional<office::render::PictureSource> decodeBlip(morvane::ByteReader blipRecord);
 
 }  // namespace office::ppt

@@ -115,12 +115,12 @@ class GsfStream : public RandomAccessStream {
   std::uint64_t size() const override { return std::uint64_t(gsf_input_size(input_.get())); }
   QByteArray read(std::uint64_t offset, std::uint32_t length) const override {
     if (offset > size() || length > size() - offset)
-      throwDamaged(QStringLiteral("read outside the stream"), offset);
+      morvane::throwDamaged(QStringLiteral("read outside the stream"), offset);
     QByteArray bytes(qsizetype(length), Qt::Uninitialized);
     if (length == 0) return bytes;
     if (gsf_input_seek(input_.get(), gsf_off_t(offset), G_SEEK_SET) ||
         !gsf_input_read(input_.get(), length, reinterpret_cast<guint8 *>(bytes.data())))
-      throwDamaged(QStringLiteral("unreadable stream data"), offset);
+      morvane::throwDamaged(QStringLiteral("unreadable stream data"), offset);
     return bytes;
   }
 

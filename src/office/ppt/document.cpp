@@ -56,9 +56,9 @@ CurrentUser readCurrentUser(const CompoundFile &file) {
   CurrentUser user;
   if (!file.hasStream(kCurrentUserStream)) return user;
   const QByteArray bytes = file.readStream(kCurrentUserStream, 1 << 16);
-  ByteReader in(reinterpret_cast<const std::uint8_t *>(bytes.constData()), bytes.size());
+  morvane::ByteReader in(reinterpret_cast<const std::uint8_t *>(bytes.constData()), bytes.size());
   if (in.size() >= 4) {
-    const std::uint32_t length = ByteReader(in).u32();
+    const std::uint32_t length = morvane::ByteReader(in).u32();
     user.pp95Layout = std::uint64_t(length) + 4 == in.size();
   }
   if (in.size() < 8 + 12) return user;
@@ -80,11 +80,11 @@ struct UserEdit {
   std::uint32_t encryptSessionPersistIdRef = 0;
 };
 
-UserEdit readUserEdit(ByteReader stream, std::uint32_t offset) {
+UserEdit readUserEdit(morvane::ByteReader stream, std::uint32_t offset) {
   stream.seek(offset);
   Record r = readRecord(stream);
   if (r.recType != rt::UserEditAtom || r.recLen < 0x1C)
-    throwDamaged(QStringLiteral("no user edit where the file says"), offset);
+    morvane::throwDamaged(QStringLiteral("no user edit where the file says"), offset);
   UserEdit edit;
   r.body.skip(8);  // lastSlideIdRef, version, minorVersion, majorVersion
   edit.offsetLastEdit = r.body.u32();
@@ -97,12 +97,12 @@ UserEdit readUserEdit(ByteReader stream, std::uint32_t offset) {
   return edit;
 }
 
-void readPersistEntries(ByteReader stream, std::uint32_t offset,
+void readPersistEntries(morvane::ByteReader stream, std::uint32_t offset,
                         std::map<std::uint32_t, std::uint32_t> &persist, bool override) {
   stream.seek(offset);
   Record r = readRecord(stream);
   if (r.recType != rt::PersistDirectoryAtom)
-    throwDamaged(QStringLiteral("no persist directory where the file says"), offset);
+    morvane::throwDamaged(QStringLiteral("no persist directory where the file says"), offset);
   while (!r.body.atEnd()) {
     const std::uint32_t word = r.body.u32();
     const std::uint32_t firstId = word & 0xFFFFF;
@@ -117,7 +117,7 @@ void readPersistEntries(ByteReader stream, std::uint32_t offset,
   }
 }
 
-std::vector<QString> slideComments(ByteReader slideBody) {
+std::vector<QString> slideComments(morvane::ByteReader slideBody) {
   std::vector<QString> comments;
   const auto tags = findChild(slideBody, rt::ProgTags);
   if (!tags) return comments;
@@ -195,15 +195,15 @@ void Document::checkEncryption() const {
   if (crypt && crypt->recType == kCryptSession10Container) failEncrypted();
 }
 
-ByteReader Document::streamReader() const {
-  return ByteReader(reinterpret_cast<const std::uint8_t *>(stream_.constData()),
-                    std::size_t(stream_.size()));
+morvane::ByteReader Document::streamReader() const {
+  return morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(stream_.constData()),
+                             std::size_t(stream_.size()));
 }
 
 // Follows the chain of edits from the newest back to the first save. False
 // when the chain is broken (a loop, or no edit where an offset points).
 bool Document::followEdits(std::uint32_t currentEdit) {
-  const ByteReader stream = streamReader();
+  const morvane::ByteReader stream = streamReader();
   std::set<std::uint32_t> visited;
   std::uint32_t offset = currentEdit;
   bool newest = true;
@@ -232,7 +232,7 @@ bool Document::followEdits(std::uint32_t currentEdit) {
 // the Current User atom or the chain of edits is damaged.
 bool Document::scanEdits() {
   persist_.clear();
-  ByteReader stream = streamReader();
+  morvane::ByteReader stream = streamReader();
   bool found = false;
   try {
     while (!stream.atEnd()) {
@@ -257,7 +257,7 @@ bool Document::scanEdits() {
 std::optional<Record> Document::persistRecord(std::uint32_t persistId) const {
   const auto found = persist_.find(persistId);
   if (found == persist_.end()) return std::nullopt;
-  ByteReader stream = streamReader();
+  morvane::ByteReader stream = streamReader();
   if (found->second >= stream.size()) return std::nullopt;
   stream.seek(found->second);
   return readRecord(stream);
@@ -271,7 +271,7 @@ void Document::readSlideList() {
     return false;
   });
   if (!list) return;
-  ByteReader body = list->body;
+  morvane::ByteReader body = list->body;
   std::size_t textsStart = 0;
   const auto closeTexts = [&](std::size_t end) {
     if (!slides_.empty()) slides_.back().texts = body.slice(textsStart, end - textsStart);

@@ -48,13 +48,13 @@ class Document {
  private:
   struct SlideEntry {
     std::uint32_t persistId = 0;
-    ByteReader texts;  // the slide list's text records of this slide
+    morvane::ByteReader texts;  // the slide list's text records of this slide
     std::optional<std::vector<SlideShape>> shapes;
   };
 
   explicit Document(std::unique_ptr<CompoundFile> file);
   void load();
-  ByteReader streamReader() const;
+  morvane::ByteReader streamReader() const;
   bool followEdits(std::uint32_t currentEdit);
   bool scanEdits();
   bool findDocument();

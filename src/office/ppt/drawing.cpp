@@ -29,7 +29,7 @@ constexpr std::uint8_t kActionOle = 5;
 constexpr std::uint8_t kActionMedia = 6;
 
 void readProperties(const Record &fopt, std::vector<ShapeProperty> &out) {
-  ByteReader body = fopt.body;
+  morvane::ByteReader body = fopt.body;
   const std::size_t count = std::min<std::size_t>(fopt.recInstance, body.size() / 6);
   const std::size_t first = out.size();
   for (std::size_t i = 0; i < count; ++i) {
@@ -48,7 +48,7 @@ void readProperties(const Record &fopt, std::vector<ShapeProperty> &out) {
   }
 }
 
-Anchor readClientAnchor(ByteReader body) {
+Anchor readClientAnchor(morvane::ByteReader body) {
   Anchor a;
   if (body.size() >= 16) {
     a.top = body.i32();
@@ -64,7 +64,7 @@ Anchor readClientAnchor(ByteReader body) {
   return a;
 }
 
-Anchor readChildAnchor(ByteReader body) {
+Anchor readChildAnchor(morvane::ByteReader body) {
   Anchor a;
   a.left = body.i32();
   a.top = body.i32();
@@ -75,7 +75,7 @@ Anchor readChildAnchor(ByteReader body) {
 
 // ClientData holds PowerPoint records; damage inside it loses only what
 // follows the damage.
-void readClientData(ByteReader body, ShapeRecord &shape, WorkBudget &budget) {
+void readClientData(morvane::ByteReader body, ShapeRecord &shape, WorkBudget &budget) {
   try {
     forEachChild(body, [&](Record &r) {
       budget.spend();
@@ -103,7 +103,7 @@ void readClientData(ByteReader body, ShapeRecord &shape, WorkBudget &budget) {
   }
 }
 
-void readShapeChildren(ByteReader body, ShapeRecord &shape, WorkBudget &budget) {
+void readShapeChildren(morvane::ByteReader body, ShapeRecord &shape, WorkBudget &budget) {
   forEachChild(body, [&](Record &r) {
     budget.spend();
     switch (r.recType) {
@@ -159,7 +159,7 @@ ShapeRecord readShapeRecord(const Record &container, WorkBudget &budget) {
   return shape;
 }
 
-std::vector<ShapeRecord> readTopLevelShapes(ByteReader ppDrawingBody, WorkBudget &budget) {
+std::vector<ShapeRecord> readTopLevelShapes(morvane::ByteReader ppDrawingBody, WorkBudget &budget) {
   std::vector<ShapeRecord> shapes;
   const auto dg = findChild(ppDrawingBody, rt::DgContainer);
   if (!dg) return shapes;
@@ -221,7 +221,7 @@ std::int32_t officeShapeType(const ShapeRecord &shape,
 }
 
 QString decodeTextAtom(const Record &atom) {
-  ByteReader body = atom.body;
+  morvane::ByteReader body = atom.body;
   if (atom.recType == rt::TextBytesAtom)
     return QString::fromLatin1(reinterpret_cast<const char *>(body.data()), qsizetype(body.size()));
   QString text(qsizetype(body.size() / 2), Qt::Uninitialized);
@@ -229,7 +229,7 @@ QString decodeTextAtom(const Record &atom) {
   return text;
 }
 
-std::optional<QString> textboxText(ByteReader clientTextbox,
+std::optional<QString> textboxText(morvane::ByteReader clientTextbox,
                                    std::optional<std::int32_t> &outlineIndex) {
   std::optional<QString> text;
   forEachChild(clientTextbox, [&](Record &r) {
@@ -243,7 +243,7 @@ std::optional<QString> textboxText(ByteReader clientTextbox,
   return text;
 }
 
-QString outlineText(ByteReader slideTexts, std::int32_t index) {
+QString outlineText(morvane::ByteReader slideTexts, std::int32_t index) {
   QString text;
   std::int32_t header = -1;
   forEachChild(slideTexts, [&](Record &r) {

@@ -30,7 +30,7 @@ struct ShapeProperty {
   std::uint16_t id = 0;
   std::uint32_t value = 0;
   bool complex = false;
-  ByteReader complexData;  // complex properties only; may be shorter than value
+  morvane::ByteReader complexData;  // complex properties only; may be shorter than value
 };
 
 // A shape's anchor rectangle in its coordinate space (master units, 576 per
@@ -49,8 +49,8 @@ struct ShapeRecord {
   bool placeholder = false;
   std::optional<std::uint32_t> exObjRef;
   std::optional<std::uint8_t> interactiveAction;
-  std::optional<ByteReader> clientTextbox;  // body of the ClientTextbox
-  ByteReader groupBody;                     // groups: the spgrContainer body
+  std::optional<morvane::ByteReader> clientTextbox;  // body of the ClientTextbox
+  morvane::ByteReader groupBody;                     // groups: the spgrContainer body
 
   const ShapeProperty *property(std::uint16_t id) const;
   bool isBackground() const { return flags & 0x400; }
@@ -63,7 +63,7 @@ struct ShapeRecord {
 ShapeRecord readShapeRecord(const Record &container, WorkBudget &budget);
 
 // The top-level shapes of a PPDrawing body, in record order.
-std::vector<ShapeRecord> readTopLevelShapes(ByteReader ppDrawingBody, WorkBudget &budget);
+std::vector<ShapeRecord> readTopLevelShapes(morvane::ByteReader ppDrawingBody, WorkBudget &budget);
 
 // The Office shape type (Shape.Type) of a top-level shape. objects is
 // consulted for frames that refer to an external object.
@@ -75,11 +75,11 @@ QString decodeTextAtom(const Record &atom);
 
 // The text a ClientTextbox holds itself; nullopt when it refers to outline
 // text instead (outlineIndex is then set) or holds none (outlineIndex unset).
-std::optional<QString> textboxText(ByteReader clientTextbox,
+std::optional<QString> textboxText(morvane::ByteReader clientTextbox,
                                    std::optional<std::int32_t> &outlineIndex);
 
 // The index-th text (0-based) of a slide's text records in the slide list.
-QString outlineText(ByteReader slideTexts, std::int32_t index);
+QString outlineText(morvane::ByteReader slideTexts, std::int32_t index);
 
 // The WordArt string (gtextUNICODE) without its trailing NUL.
 QString wordArtText(const ShapeRecord &shape);

@@ -55,7 +55,7 @@ bool isMediaContainer(std::uint16_t recType) {
   }
 }
 
-QString utf16Text(ByteReader body) {
+QString utf16Text(morvane::ByteReader body) {
   QString text;
   text.reserve(qsizetype(body.size() / 2));
   while (body.remaining() >= 2) text.append(QChar(body.u16()));
@@ -69,7 +69,7 @@ bool isChartProgId(const QString &progId) {
 
 // The exObjId of a sound or movie: its ExMediaAtom, directly inside the
 // container or inside its ExVideoContainer.
-std::optional<std::uint32_t> mediaObjectId(ByteReader body, bool inVideo = false) {
+std::optional<std::uint32_t> mediaObjectId(morvane::ByteReader body, bool inVideo = false) {
   std::optional<std::uint32_t> id;
   forEachChild(body, [&](Record &child) {
     if (child.recType == kRtExVideo && !inVideo) {
@@ -85,7 +85,7 @@ std::optional<std::uint32_t> mediaObjectId(ByteReader body, bool inVideo = false
 // The bytes of an ExOleObjStg record's compound file, decompressed when the
 // record says so; nullopt when damaged or too big to open.
 std::optional<QByteArray> storageBytes(const Record &stg) {
-  ByteReader body = stg.body;
+  morvane::ByteReader body = stg.body;
   if (stg.recInstance != kCompressedStorageInstance)
     return QByteArray(reinterpret_cast<const char *>(body.current()), qsizetype(body.remaining()));
   const std::uint32_t declared = body.u32();
@@ -111,7 +111,7 @@ std::optional<std::pair<std::uint32_t, ExObject>> readOleEntry(const Record &con
                                                                const PersistLookup &persist) {
   std::optional<Record> atom = findChild(container.body, kRtExOleObjAtom);
   if (!atom) return std::nullopt;
-  ByteReader in = atom->body;
+  morvane::ByteReader in = atom->body;
   in.u32();  // drawAspect
   in.u32();  // type
   const std::uint32_t exObjId = in.u32();
@@ -153,17 +153,18 @@ std::optional<std::pair<std::uint32_t, ExObject>> readEntry(const Record &entry,
   }
 }
 
-QString ansiString(ByteReader &in) {
+QString ansiString(morvane::ByteReader &in) {
   const std::uint32_t length = in.u32();
-  if (length > kMaxCompObjString) throwDamaged(QStringLiteral("CompObj string"), in.streamOffset());
-  ByteReader text = in.sub(length);
+  if (length > kMaxCompObjString)
+    morvane::throwDamaged(QStringLiteral("CompObj string"), in.streamOffset());
+  morvane::ByteReader text = in.sub(length);
   QByteArray bytes(reinterpret_cast<const char *>(text.data()), qsizetype(text.size()));
   const qsizetype nul = bytes.indexOf('\0');
   if (nul >= 0) bytes.truncate(nul);
   return QString::fromLatin1(bytes);
 }
 
-void skipClipboardFormat(ByteReader &in) {
+void skipClipboardFormat(morvane::ByteReader &in) {
   const std::uint32_t markerOrLength = in.u32();
   if (markerOrLength == 0xFFFFFFFF || markerOrLength == 0xFFFFFFFE)
     in.u32();  // a standard clipboard format number
@@ -173,8 +174,8 @@ void skipClipboardFormat(ByteReader &in) {
 
 CompObjNames parseCompObj(const QByteArray &stream) {
   CompObjNames names;
-  ByteReader in(reinterpret_cast<const std::uint8_t *>(stream.constData()),
-                std::size_t(stream.size()));
+  morvane::ByteReader in(reinterpret_cast<const std::uint8_t *>(stream.constData()),
+                         std::size_t(stream.size()));
   try {
     in.skip(28);  // CompObjHeader
     names.userType = ansiString(in);
@@ -226,7 +227,8 @@ CompObjNames readCompObjNames(const QByteArray &compoundFile) {
   return parseCompObj(compObj);
 }
 
-std::map<std::uint32_t, ExObject> readExObjList(ByteReader body, const PersistLookup &persist) {
+std::map<std::uint32_t, ExObject> readExObjList(morvane::ByteReader body,
+                                                const PersistLookup &persist) {
   std::map<std::uint32_t, ExObject> objects;
   while (!body.atEnd() && objects.size() < kMaxObjects) {
     Record entry;

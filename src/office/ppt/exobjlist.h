@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <map>
 
-#include "office/ppt/bytereader.h"
+#include "common/bytereader.h"
 #include "office/ppt/stream.h"
 
 namespace office::ppt {
@@ -26,7 +26,7 @@ struct ExObject {
 // Keyed by exObjId. exObjListBody: the body of the ExObjListContainer.
 // persist finds the embedded objects' storages (ExOleObjStg records).
 // Damaged entries are left out; the list itself never throws for them.
-std::map<std::uint32_t, ExObject> readExObjList(ByteReader exObjListBody,
+std::map<std::uint32_t, ExObject> readExObjList(morvane::ByteReader exObjListBody,
                                                 const PersistLookup &persist);
 
 // What an OLE object's "\001CompObj" stream names it.

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "office/ppt/bytereader.h"
+#include "common/bytereader.h"
 
 namespace office::ppt {
 
@@ -20,14 +20,14 @@ struct Record {
   std::uint16_t recInstance = 0;
   std::uint16_t recType = 0;
   std::uint32_t recLen = 0;
-  ByteReader body;  // exactly recLen bytes
+  morvane::ByteReader body;  // exactly recLen bytes
 
   bool isContainer() const { return recVer == 0xF; }
 };
 
 // Reads one record (header and body) at the reader's position; the body must
 // fit in what is left, otherwise the file is damaged.
-inline Record readRecord(ByteReader &in) {
+inline Record readRecord(morvane::ByteReader &in) {
   Record r;
   const std::uint16_t verInst = in.u16();
   r.recVer = verInst & 0xF;
@@ -40,7 +40,7 @@ inline Record readRecord(ByteReader &in) {
 
 // Calls visit for each child record of a container body, in order. Stops
 // early when visit returns false.
-inline void forEachChild(ByteReader body, const std::function<bool(Record &)> &visit) {
+inline void forEachChild(morvane::ByteReader body, const std::function<bool(Record &)> &visit) {
   while (!body.atEnd()) {
     Record child = readRecord(body);
     if (!visit(child)) return;
@@ -48,7 +48,7 @@ inline void forEachChild(ByteReader body, const std::function<bool(Record &)> &v
 }
 
 // The first child of the given type, if any.
-inline std::optional<Record> findChild(ByteReader body, std::uint16_t type) {
+inline std::optional<Record> findChild(morvane::ByteReader body, std::uint16_t type) {
   std::optional<Record> found;
   forEachChild(body, [&](Record &r) {
     if (r.recType != type) return true;

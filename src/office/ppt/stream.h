@@ -28,7 +28,7 @@ class MemoryStream : public RandomAccessStream {
   std::uint64_t size() const override { return std::uint64_t(bytes_.size()); }
   QByteArray read(std::uint64_t offset, std::uint32_t length) const override {
     if (offset > size() || length > size() - offset)
-      throwDamaged(QStringLiteral("read outside the stream"), offset);
+      morvane::throwDamaged(QStringLiteral("read outside the stream"), offset);
     return bytes_.mid(qsizetype(offset), qsizetype(length));
   }
 

@@ -7,6 +7,7 @@
 #include "common/error.h"
 #include "office/render/atomicfile.h"
 #include "office/render/bmpwriter.h"
+#include "office/render/guiapplication.h"
 #include "office/render/metafile/metafile.h"
 #include "office/render/pict.h"
 #include "office/render/raster.h"
@@ -124,6 +125,7 @@ QImage renderPicture(const PictureSource &picture) {
     image = decodeBitmap(picture);
   } else {
     const QSize size = metafilePixelSize(picture, kind);
+    ensureGuiApplication();
     image =
         kind == PictureKind::Pict ? renderPict(picture.data, size) : renderMetafile(picture, size);
     if (image.isNull()) throw morvane::Error(QStringLiteral("The picture could not be drawn"));

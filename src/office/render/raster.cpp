@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/bytereader.h"
 #include "common/error.h"
-#include "office/ppt/bytereader.h"
 
 namespace office::render {
 
@@ -117,8 +117,8 @@ QSize clampPixelSize(QSize size) {
 }
 
 QByteArray bmpFileHeaderForDib(const QByteArray &dib) {
-  office::ppt::ByteReader in(reinterpret_cast<const std::uint8_t *>(dib.constData()),
-                             std::size_t(dib.size()));
+  morvane::ByteReader in(reinterpret_cast<const std::uint8_t *>(dib.constData()),
+                         std::size_t(dib.size()));
   const quint32 headerSize = in.u32();
   if (!isValidDibHeaderSize(headerSize) || headerSize > quint64(dib.size()))
     damaged(QStringLiteral("bitmap header size %1").arg(headerSize));

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/bytereader.h"
 #include "common/error.h"
-#include "office/ppt/bytereader.h"
 #include "office/render/metafile/dib.h"
 #include "office/render/metafile/gdiplayer.h"
 #include "office/render/metafile/players.h"
@@ -15,7 +15,7 @@
 namespace office::render::metafile {
 namespace {
 
-using office::ppt::ByteReader;
+using morvane::ByteReader;
 
 enum EmfRecord : std::uint32_t {
   EmrHeader = 1,
@@ -121,17 +121,17 @@ constexpr std::size_t kMaxClipRects = 10000;
 
 QColor colorRef(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
 
-QPointF pointL(ByteReader &r) {
+QPointF pointL(morvane::ByteReader &r) {
   double x = r.i32();
   return QPointF(x, r.i32());
 }
 
-QRectF rectL(ByteReader &r) {
+QRectF rectL(morvane::ByteReader &r) {
   double l = r.i32(), t = r.i32(), rt = r.i32(), b = r.i32();
   return QRectF(QPointF(l, t), QPointF(rt, b));
 }
 
-QPolygonF points(ByteReader &r, std::uint32_t count, bool sixteenBit) {
+QPolygonF points(morvane::ByteReader &r, std::uint32_t count, bool sixteenBit) {
   std::size_t each = sixteenBit ? 4 : 8;
   count = std::uint32_t(std::min<std::size_t>(count, r.remaining() / each));
   QPolygonF result;
@@ -147,7 +147,7 @@ QPolygonF points(ByteReader &r, std::uint32_t count, bool sixteenBit) {
   return result;
 }
 
-std::vector<QPolygonF> polyPoints(ByteReader &r, bool sixteenBit) {
+std::vector<QPolygonF> polyPoints(morvane::ByteReader &r, bool sixteenBit) {
   r.skip(16);  // bounds
   std::uint32_t polys = r.u32();
   std::uint32_t total = r.u32();
@@ -165,7 +165,7 @@ std::vector<QPolygonF> polyPoints(ByteReader &r, bool sixteenBit) {
   return result;
 }
 
-QTransform xform(ByteReader &r) {
+QTransform xform(morvane::ByteReader &r) {
   float f[6];
   for (float &v : f) {
     std::uint32_t bits = r.u32();
@@ -174,7 +174,7 @@ QTransform xform(ByteReader &r) {
   return QTransform(f[0], f[1], f[2], f[3], f[4], f[5]);
 }
 
-GdiFont logFontW(ByteReader &r) {
+GdiFont logFontW(morvane::ByteReader &r) {
   GdiFont font;
   font.height = r.i32();
   font.width = std::abs(double(r.i32()));
@@ -197,20 +197,20 @@ GdiFont logFontW(ByteReader &r) {
 }
 
 // A DIB referred to by offsets from the start of the record.
-QImage recordDib(const ByteReader &record, std::uint32_t offBmi, std::uint32_t cbBmi,
+QImage recordDib(const morvane::ByteReader &record, std::uint32_t offBmi, std::uint32_t cbBmi,
                  std::uint32_t offBits, std::uint32_t cbBits, bool withAlpha = false) {
   if (cbBmi == 0) return {};
-  ByteReader info = record.slice(offBmi, cbBmi);
-  ByteReader bits = record.slice(
+  morvane::ByteReader info = record.slice(offBmi, cbBmi);
+  morvane::ByteReader bits = record.slice(
       offBits, std::min<std::uint64_t>(
                    cbBits, record.size() - std::min<std::uint64_t>(offBits, record.size())));
   return dibToImage(info.data(), info.size(), bits.data(), bits.size(), withAlpha);
 }
 
 // The DIB's rows run bottom-up when its height is positive.
-bool bottomUp(const ByteReader &record, std::uint32_t offBmi, std::uint32_t cbBmi) {
+bool bottomUp(const morvane::ByteReader &record, std::uint32_t offBmi, std::uint32_t cbBmi) {
   if (cbBmi < 12) return true;
-  ByteReader info = record.slice(offBmi, cbBmi);
+  morvane::ByteReader info = record.slice(offBmi, cbBmi);
   std::uint32_t size = info.u32();
   if (size == 12) {
     info.skip(2);
@@ -220,10 +220,10 @@ bool bottomUp(const ByteReader &record, std::uint32_t offBmi, std::uint32_t cbBm
   return info.i32() > 0;
 }
 
-std::vector<QRectF> regionRects(ByteReader &r, std::uint32_t cbRgnData) {
+std::vector<QRectF> regionRects(morvane::ByteReader &r, std::uint32_t cbRgnData) {
   std::vector<QRectF> rects;
   if (cbRgnData < 32) return rects;
-  ByteReader data = r.sub(std::min<std::uint64_t>(cbRgnData, r.remaining()));
+  morvane::ByteReader data = r.sub(std::min<std::uint64_t>(cbRgnData, r.remaining()));
   data.skip(8);  // dwSize, iType
   std::uint32_t count = data.u32();
   data.skip(4 + 16);  // nRgnSize, rcBound
@@ -236,27 +236,27 @@ class EmfPlayer {
  public:
   EmfPlayer(GdiPlayer &gdi) : gdi_(gdi) {}
   // Plays one record; false at EMR_EOF.
-  bool play(std::uint32_t type, ByteReader record);
+  bool play(std::uint32_t type, morvane::ByteReader record);
 
  private:
-  void createPen(ByteReader &r);
-  void extCreatePen(ByteReader &r, const ByteReader &record);
-  void createBrush(ByteReader &r);
-  void createPatternBrush(ByteReader &r, const ByteReader &record);
-  void createFont(ByteReader &r);
-  void textOut(ByteReader &r, const ByteReader &record, bool wide);
-  void bitBlt(ByteReader &r, const ByteReader &record, bool stretch);
-  void alphaBlend(ByteReader &r, const ByteReader &record);
-  void fillRegion(ByteReader &r, bool withBrush);
-  void polyDraw(ByteReader &r, bool sixteenBit);
-  void stretchDiBits(ByteReader &r, const ByteReader &record);
-  void setDiBitsToDevice(ByteReader &r, const ByteReader &record);
-  void drawPoly(std::uint32_t type, ByteReader &r);
+  void createPen(morvane::ByteReader &r);
+  void extCreatePen(morvane::ByteReader &r, const morvane::ByteReader &record);
+  void createBrush(morvane::ByteReader &r);
+  void createPatternBrush(morvane::ByteReader &r, const morvane::ByteReader &record);
+  void createFont(morvane::ByteReader &r);
+  void textOut(morvane::ByteReader &r, const morvane::ByteReader &record, bool wide);
+  void bitBlt(morvane::ByteReader &r, const morvane::ByteReader &record, bool stretch);
+  void alphaBlend(morvane::ByteReader &r, const morvane::ByteReader &record);
+  void fillRegion(morvane::ByteReader &r, bool withBrush);
+  void polyDraw(morvane::ByteReader &r, bool sixteenBit);
+  void stretchDiBits(morvane::ByteReader &r, const morvane::ByteReader &record);
+  void setDiBitsToDevice(morvane::ByteReader &r, const morvane::ByteReader &record);
+  void drawPoly(std::uint32_t type, morvane::ByteReader &r);
 
   GdiPlayer &gdi_;
 };
 
-void EmfPlayer::createPen(ByteReader &r) {
+void EmfPlayer::createPen(morvane::ByteReader &r) {
   std::uint32_t index = r.u32();
   GdiObject object;
   object.kind = GdiObject::Kind::Pen;
@@ -268,7 +268,7 @@ void EmfPlayer::createPen(ByteReader &r) {
   gdi_.createObject(index, object);
 }
 
-void EmfPlayer::extCreatePen(ByteReader &r, const ByteReader &) {
+void EmfPlayer::extCreatePen(morvane::ByteReader &r, const morvane::ByteReader &) {
   std::uint32_t index = r.u32();
   r.skip(16);  // bitmap of a pattern pen: drawn with its colour instead
   GdiObject object;
@@ -284,7 +284,7 @@ void EmfPlayer::extCreatePen(ByteReader &r, const ByteReader &) {
   gdi_.createObject(index, object);
 }
 
-void EmfPlayer::createBrush(ByteReader &r) {
+void EmfPlayer::createBrush(morvane::ByteReader &r) {
   std::uint32_t index = r.u32();
   GdiObject object;
   object.kind = GdiObject::Kind::Brush;
@@ -294,7 +294,7 @@ void EmfPlayer::createBrush(ByteReader &r) {
   gdi_.createObject(index, object);
 }
 
-void EmfPlayer::createPatternBrush(ByteReader &r, const ByteReader &record) {
+void EmfPlayer::createPatternBrush(morvane::ByteReader &r, const morvane::ByteReader &record) {
   std::uint32_t index = r.u32();
   r.u32();  // usage
   std::uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32();
@@ -309,7 +309,7 @@ void EmfPlayer::createPatternBrush(ByteReader &r, const ByteReader &record) {
   gdi_.createObject(index, object);
 }
 
-void EmfPlayer::createFont(ByteReader &r) {
+void EmfPlayer::createFont(morvane::ByteReader &r) {
   std::uint32_t index = r.u32();
   GdiObject object;
   object.kind = GdiObject::Kind::Font;
@@ -317,7 +317,7 @@ void EmfPlayer::createFont(ByteReader &r) {
   gdi_.createObject(index, object);
 }
 
-void EmfPlayer::textOut(ByteReader &r, const ByteReader &record, bool wide) {
+void EmfPlayer::textOut(morvane::ByteReader &r, const morvane::ByteReader &record, bool wide) {
   r.skip(16 + 4 + 8);  // bounds, graphics mode, scales
   TextRun run;
   run.reference = pointL(r);
@@ -329,12 +329,12 @@ void EmfPlayer::textOut(ByteReader &r, const ByteReader &record, bool wide) {
   std::uint64_t bytesEach = wide ? 2 : 1;
   std::uint64_t available = offString < record.size() ? (record.size() - offString) / bytesEach : 0;
   chars = std::uint32_t(std::min<std::uint64_t>(chars, available));
-  ByteReader text = record.slice(offString, chars * bytesEach);
+  morvane::ByteReader text = record.slice(offString, chars * bytesEach);
   for (std::uint32_t i = 0; i < chars; ++i)
     run.text += wide ? QChar(char16_t(text.u16())) : QChar(text.u8());
   if (offDx != 0 && offDx < record.size()) {
     std::uint32_t step = (run.options & EtoPdy) ? 2 : 1;
-    ByteReader dx = record.slice(offDx, record.size() - offDx);
+    morvane::ByteReader dx = record.slice(offDx, record.size() - offDx);
     for (std::uint32_t i = 0; i < chars && dx.remaining() >= 4 * step; ++i) {
       run.dx.push_back(dx.i32());
       if (step == 2) dx.i32();
@@ -343,7 +343,7 @@ void EmfPlayer::textOut(ByteReader &r, const ByteReader &record, bool wide) {
   gdi_.text(run);
 }
 
-void EmfPlayer::bitBlt(ByteReader &r, const ByteReader &record, bool stretch) {
+void EmfPlayer::bitBlt(morvane::ByteReader &r, const morvane::ByteReader &record, bool stretch) {
   r.skip(16);
   double x = r.i32(), y = r.i32(), cx = r.i32(), cy = r.i32();
   std::uint32_t rop = r.u32();
@@ -364,7 +364,7 @@ void EmfPlayer::bitBlt(ByteReader &r, const ByteReader &record, bool stretch) {
   gdi_.stretchImage(dest, image, QRectF(xSrc, ySrc, cxSrc, cySrc), rop);
 }
 
-void EmfPlayer::alphaBlend(ByteReader &r, const ByteReader &record) {
+void EmfPlayer::alphaBlend(morvane::ByteReader &r, const morvane::ByteReader &record) {
   r.skip(16);
   double x = r.i32(), y = r.i32(), cx = r.i32(), cy = r.i32();
   r.u8();  // blend operation: always "source over"
@@ -379,7 +379,7 @@ void EmfPlayer::alphaBlend(ByteReader &r, const ByteReader &record) {
   gdi_.blendImage(QRectF(x, y, cx, cy), image, QRectF(xSrc, ySrc, cxSrc, cySrc), constantAlpha);
 }
 
-void EmfPlayer::fillRegion(ByteReader &r, bool withBrush) {
+void EmfPlayer::fillRegion(morvane::ByteReader &r, bool withBrush) {
   r.skip(16);
   std::uint32_t cb = r.u32();
   std::uint32_t brush = withBrush ? r.u32() : 0;
@@ -387,7 +387,7 @@ void EmfPlayer::fillRegion(ByteReader &r, bool withBrush) {
   gdi_.fillRects(rects, withBrush ? &brush : nullptr);
 }
 
-void EmfPlayer::polyDraw(ByteReader &r, bool sixteenBit) {
+void EmfPlayer::polyDraw(morvane::ByteReader &r, bool sixteenBit) {
   r.skip(16);
   std::uint32_t count = r.u32();
   count = std::uint32_t(std::min<std::size_t>(count, r.remaining() / (sixteenBit ? 5 : 9)));
@@ -397,7 +397,7 @@ void EmfPlayer::polyDraw(ByteReader &r, bool sixteenBit) {
   gdi_.polyDraw(pts, types);
 }
 
-void EmfPlayer::stretchDiBits(ByteReader &r, const ByteReader &record) {
+void EmfPlayer::stretchDiBits(morvane::ByteReader &r, const morvane::ByteReader &record) {
   r.skip(16);
   double x = r.i32(), y = r.i32(), xSrc = r.i32(), ySrc = r.i32(), cxSrc = r.i32(), cySrc = r.i32();
   std::uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32();
@@ -411,7 +411,7 @@ void EmfPlayer::stretchDiBits(ByteReader &r, const ByteReader &record) {
   gdi_.stretchImage(QRectF(x, y, cx, cy), image, QRectF(xSrc, ySrc, cxSrc, cySrc), rop);
 }
 
-void EmfPlayer::setDiBitsToDevice(ByteReader &r, const ByteReader &record) {
+void EmfPlayer::setDiBitsToDevice(morvane::ByteReader &r, const morvane::ByteReader &record) {
   r.skip(16);
   double x = r.i32(), y = r.i32(), xSrc = r.i32(), ySrc = r.i32(), cx = r.i32(), cy = r.i32();
   std::uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32();
@@ -421,7 +421,7 @@ void EmfPlayer::setDiBitsToDevice(ByteReader &r, const ByteReader &record) {
   gdi_.stretchImage(QRectF(x, y, cx, cy), image, QRectF(xSrc, ySrc, cx, cy), kSrcCopy);
 }
 
-void EmfPlayer::drawPoly(std::uint32_t type, ByteReader &r) {
+void EmfPlayer::drawPoly(std::uint32_t type, morvane::ByteReader &r) {
   bool sixteen = type >= EmrPolyBezier16;
   std::uint32_t base = sixteen ? type - EmrPolyBezier16 + EmrPolyBezier : type;
   if (base == EmrPolyPolyline || base == EmrPolyPolygon) {
@@ -455,8 +455,8 @@ void EmfPlayer::drawPoly(std::uint32_t type, ByteReader &r) {
   }
 }
 
-bool EmfPlayer::play(std::uint32_t type, ByteReader record) {
-  ByteReader r = record;
+bool EmfPlayer::play(std::uint32_t type, morvane::ByteReader record) {
+  morvane::ByteReader r = record;
   r.skip(8);
   switch (type) {
     case EmrEof:
@@ -682,7 +682,8 @@ bool EmfPlayer::play(std::uint32_t type, ByteReader record) {
 }  // namespace
 
 EmfHeader readEmfHeader(const QByteArray &data) {
-  ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()));
+  morvane::ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                        std::size_t(data.size()));
   if (data.size() < 88 || r.u32() != EmrHeader)
     throw morvane::Error(QStringLiteral("the EMF picture has no header record"));
   std::uint32_t size = r.u32();
@@ -722,15 +723,15 @@ bool playEmf(const QByteArray &data, QPainter &painter, QSize image) {
   gdi.setObjectTableSize(h.handles);
   EmfPlayer player(gdi);
 
-  ByteReader stream(reinterpret_cast<const std::uint8_t *>(data.constData()),
-                    std::size_t(data.size()));
+  morvane::ByteReader stream(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                             std::size_t(data.size()));
   for (int count = 0; count < kMaxRecords && stream.remaining() >= 8 && !gdi.workSpent(); ++count) {
     std::size_t start = stream.pos();
     std::uint32_t type = stream.u32();
     std::uint32_t size = stream.u32();
     if (size < 8 || size > stream.remaining() + 8) break;  // damaged: keep what was drawn
     stream.seek(start);
-    ByteReader record = stream.sub(size);
+    morvane::ByteReader record = stream.sub(size);
     try {
       if (!player.play(type, record)) break;
     } catch (const morvane::Error &) {

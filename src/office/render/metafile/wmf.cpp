@@ -5,8 +5,8 @@
 #include <QStringDecoder>
 #include <algorithm>
 
+#include "common/bytereader.h"
 #include "common/error.h"
-#include "office/ppt/bytereader.h"
 #include "office/render/metafile/dib.h"
 #include "office/render/metafile/gdiplayer.h"
 #include "office/render/metafile/players.h"
@@ -14,7 +14,7 @@
 namespace office::render::metafile {
 namespace {
 
-using office::ppt::ByteReader;
+using morvane::ByteReader;
 
 enum WmfRecord : std::uint16_t {
   MetaEof = 0x0000,
@@ -77,23 +77,23 @@ constexpr double kEmuPerInch = 914400;
 QColor colorRef(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
 
 // WMF coordinates come y first.
-QPointF pointYX(ByteReader &r) {
+QPointF pointYX(morvane::ByteReader &r) {
   double y = r.i16();
   return QPointF(r.i16(), y);
 }
 
-QPointF pointXY(ByteReader &r) {
+QPointF pointXY(morvane::ByteReader &r) {
   double x = r.i16();
   return QPointF(x, r.i16());
 }
 
 // bottom, right, top, left
-QRectF rectBRTL(ByteReader &r) {
+QRectF rectBRTL(morvane::ByteReader &r) {
   double b = r.i16(), rt = r.i16(), t = r.i16(), l = r.i16();
   return QRectF(QPointF(l, t), QPointF(rt, b));
 }
 
-QPolygonF pointsXY(ByteReader &r, std::size_t count) {
+QPolygonF pointsXY(morvane::ByteReader &r, std::size_t count) {
   count = std::min(count, r.remaining() / 4);
   QPolygonF result;
   result.reserve(qsizetype(count));
@@ -108,8 +108,8 @@ QString ansiText(const QByteArray &bytes) {
   return decoder.hasError() ? QString::fromLatin1(bytes) : text;
 }
 
-QByteArray bytesOf(ByteReader &r, std::size_t count) {
-  ByteReader s = r.sub(count);
+QByteArray bytesOf(morvane::ByteReader &r, std::size_t count) {
+  morvane::ByteReader s = r.sub(count);
   return QByteArray(reinterpret_cast<const char *>(s.data()), qsizetype(s.size()));
 }
 
@@ -117,24 +117,24 @@ class WmfPlayer {
  public:
   explicit WmfPlayer(GdiPlayer &gdi) : gdi_(gdi) {}
   // Plays one record (params: the bytes after its size and function); false at META_EOF.
-  bool play(std::uint16_t function, ByteReader params);
+  bool play(std::uint16_t function, morvane::ByteReader params);
 
  private:
-  void createPen(ByteReader &r);
-  void createBrush(ByteReader &r);
-  void createPatternBrush(ByteReader &r);
-  void createFont(ByteReader &r);
+  void createPen(morvane::ByteReader &r);
+  void createBrush(morvane::ByteReader &r);
+  void createPatternBrush(morvane::ByteReader &r);
+  void createFont(morvane::ByteReader &r);
   void createPlaceholder();
-  void textOut(ByteReader &r);
-  void extTextOut(ByteReader &r);
-  void dibBlt(std::uint16_t function, ByteReader &r);
-  void polyPolygon(ByteReader &r);
-  void arc(std::uint16_t function, ByteReader &r);
+  void textOut(morvane::ByteReader &r);
+  void extTextOut(morvane::ByteReader &r);
+  void dibBlt(std::uint16_t function, morvane::ByteReader &r);
+  void polyPolygon(morvane::ByteReader &r);
+  void arc(std::uint16_t function, morvane::ByteReader &r);
 
   GdiPlayer &gdi_;
 };
 
-void WmfPlayer::createPen(ByteReader &r) {
+void WmfPlayer::createPen(morvane::ByteReader &r) {
   GdiObject object;
   object.kind = GdiObject::Kind::Pen;
   object.pen.style = r.u16();
@@ -145,7 +145,7 @@ void WmfPlayer::createPen(ByteReader &r) {
   gdi_.createObject(object);
 }
 
-void WmfPlayer::createBrush(ByteReader &r) {
+void WmfPlayer::createBrush(morvane::ByteReader &r) {
   GdiObject object;
   object.kind = GdiObject::Kind::Brush;
   object.brush.style = r.u16();
@@ -154,7 +154,7 @@ void WmfPlayer::createBrush(ByteReader &r) {
   gdi_.createObject(object);
 }
 
-void WmfPlayer::createPatternBrush(ByteReader &r) {
+void WmfPlayer::createPatternBrush(morvane::ByteReader &r) {
   GdiObject object;
   object.kind = GdiObject::Kind::Brush;
   object.brush.style = 3;
@@ -165,7 +165,7 @@ void WmfPlayer::createPatternBrush(ByteReader &r) {
   gdi_.createObject(object);
 }
 
-void WmfPlayer::createFont(ByteReader &r) {
+void WmfPlayer::createFont(morvane::ByteReader &r) {
   GdiObject object;
   object.kind = GdiObject::Kind::Font;
   GdiFont &f = object.font;
@@ -196,7 +196,7 @@ void WmfPlayer::createPlaceholder() {
   gdi_.createObject(object);
 }
 
-void WmfPlayer::textOut(ByteReader &r) {
+void WmfPlayer::textOut(morvane::ByteReader &r) {
   std::size_t length = std::size_t(std::max<std::int16_t>(0, r.i16()));
   TextRun run;
   run.text = ansiText(bytesOf(r, std::min(length, r.remaining())));
@@ -205,7 +205,7 @@ void WmfPlayer::textOut(ByteReader &r) {
   gdi_.text(run);
 }
 
-void WmfPlayer::extTextOut(ByteReader &r) {
+void WmfPlayer::extTextOut(morvane::ByteReader &r) {
   TextRun run;
   run.reference = pointYX(r);
   std::size_t length = std::size_t(std::max<std::int16_t>(0, r.i16()));
@@ -222,7 +222,7 @@ void WmfPlayer::extTextOut(ByteReader &r) {
   gdi_.text(run);
 }
 
-void WmfPlayer::dibBlt(std::uint16_t function, ByteReader &r) {
+void WmfPlayer::dibBlt(std::uint16_t function, morvane::ByteReader &r) {
   // A record of exactly its fixed fields carries no bitmap: it holds a
   // reserved word instead and paints with the brush.
   bool stretchDib = function == MetaStretchDib;
@@ -251,12 +251,12 @@ void WmfPlayer::dibBlt(std::uint16_t function, ByteReader &r) {
   if (image.isNull()) return;
   // StretchDIB counts source rows from the bottom of a bottom-up DIB.
   if (stretchDib && r.remaining() >= 12 &&
-      ByteReader(r.current(), r.remaining()).slice(8, 4).i32() > 0)
+      morvane::ByteReader(r.current(), r.remaining()).slice(8, 4).i32() > 0)
     ySrc = image.height() - ySrc - srcH;
   gdi_.stretchImage(dest, image, QRectF(xSrc, ySrc, srcW, srcH), rop);
 }
 
-void WmfPlayer::polyPolygon(ByteReader &r) {
+void WmfPlayer::polyPolygon(morvane::ByteReader &r) {
   std::size_t polys = std::min<std::size_t>(r.u16(), r.remaining() / 2);
   std::vector<std::uint16_t> counts(polys);
   for (auto &c : counts) c = r.u16();
@@ -265,7 +265,7 @@ void WmfPlayer::polyPolygon(ByteReader &r) {
   gdi_.polyPolygon(result);
 }
 
-void WmfPlayer::arc(std::uint16_t function, ByteReader &r) {
+void WmfPlayer::arc(std::uint16_t function, morvane::ByteReader &r) {
   QPointF end = pointYX(r);
   QPointF start = pointYX(r);
   QRectF box = rectBRTL(r);
@@ -275,7 +275,7 @@ void WmfPlayer::arc(std::uint16_t function, ByteReader &r) {
   gdi_.arc(kind, box, start, end);
 }
 
-bool WmfPlayer::play(std::uint16_t function, ByteReader r) {
+bool WmfPlayer::play(std::uint16_t function, morvane::ByteReader r) {
   switch (function) {
     case MetaEof:
       return false;
@@ -432,7 +432,8 @@ struct WmfHeaderInfo {
 WmfHeaderInfo readPlaceable(const QByteArray &data) {
   WmfHeaderInfo info;
   if (data.size() < kPlaceableSize) return info;
-  ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()));
+  morvane::ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                        std::size_t(data.size()));
   if (r.u32() != kPlaceableKey) return info;
   r.u16();
   double l = r.i16(), t = r.i16(), rt = r.i16(), b = r.i16();
@@ -444,14 +445,14 @@ WmfHeaderInfo readPlaceable(const QByteArray &data) {
 
 // The first window origin and extent the records set, for a WMF without any
 // stored frame.
-QRectF windowFromRecords(ByteReader records) {
+QRectF windowFromRecords(morvane::ByteReader records) {
   QPointF org;
   QSizeF ext;
   for (int i = 0; i < 256 && records.remaining() >= 6; ++i) {
     std::uint32_t words = records.u32();
     std::uint16_t function = records.u16();
     if (words < 3 || (words - 3) * 2ull > records.remaining()) break;
-    ByteReader params = records.sub((words - 3) * 2ull);
+    morvane::ByteReader params = records.sub((words - 3) * 2ull);
     if (function == MetaSetWindowOrg && params.remaining() >= 4) org = pointYX(params);
     if (function == MetaSetWindowExt && params.remaining() >= 4) {
       QPointF e = pointYX(params);
@@ -468,7 +469,8 @@ WmfFrame readWmfFrame(const PictureSource &picture) {
   WmfHeaderInfo placeable = readPlaceable(data);
   WmfFrame frame;
   frame.headerOffset = placeable.placeable ? kPlaceableSize : 0;
-  ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()));
+  morvane::ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                        std::size_t(data.size()));
   if (data.size() < frame.headerOffset + kMetaHeaderSize)
     throw morvane::Error(QStringLiteral("the WMF picture is too short for its header"));
   r.seek(std::uint64_t(frame.headerOffset));
@@ -499,7 +501,8 @@ WmfFrame readWmfFrame(const PictureSource &picture) {
 bool playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
   WmfFrame frame = readWmfFrame(picture);
   const QByteArray &data = picture.data;
-  ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()), std::size_t(data.size()));
+  morvane::ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                        std::size_t(data.size()));
   r.seek(std::uint64_t(frame.headerOffset) + 12);
   std::uint16_t objects = r.u16();
   r.seek(std::uint64_t(frame.headerOffset + kMetaHeaderSize));
@@ -511,7 +514,7 @@ bool playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
     std::uint32_t words = r.u32();
     std::uint16_t function = r.u16();
     if (words < 3 || (words - 3) * 2ull > r.remaining()) break;  // damaged: keep what was drawn
-    ByteReader params = r.sub((words - 3) * 2ull);
+    morvane::ByteReader params = r.sub((words - 3) * 2ull);
     try {
       if (!player.play(function, params)) break;
     } catch (const morvane::Error &) {

@@ -1,4 +1,4 @@
-#include "app/workingcopy.h"
+#include "job/workingcopy.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -169,6 +169,8 @@ void copyBytes(int from, int to, const QString &source, const QString &copyPath)
 }
 
 }  // namespace
+
+void checkSource(const QString &source) { openSource(source); }
 
 Made make(const QString &source, const QString &copyPath) {
   Fd from = openSource(source);

@@ -1,7 +1,9 @@
 #include <QFileInfo>
 
-#include "app/frmMain.h"
-#include "platform/inputbox.h"
+#include "common/error.h"
+#include "job/extractionjob.h"
+
+namespace job {
 
 namespace {
 
@@ -27,7 +29,20 @@ bool isUsableName(const QString &answer, const QString &documentPath) {
 
 }  // namespace
 
-void frmMain::Txt_Save() {
+NameQuestion fixedAnswer(const QString &name) {
+  return [name, asked = false](const QString &, const QString &) mutable {
+    if (asked) throw morvane::Error(QStringLiteral("the name \"%1\" was refused").arg(name));
+    asked = true;
+    return name;
+  };
+}
+
+QString ExtractionJob::ask(const QString &prompt, const QString &caption) {
+  if (!askName) throw morvane::Error(QStringLiteral("Nobody can be asked for the document name"));
+  return askName(prompt, caption);
+}
+
+void ExtractionJob::Txt_Save() {
   GatheredText.clear();
   const auto Slides = PowerPointApp->ActivePresentation()->Slides();
   const std::int32_t slideCount = Slides->Count();
@@ -53,10 +68,10 @@ void frmMain::Txt_Save() {
   const QString prompt =
       QStringLiteral("Enter New File Name.....(Location: ") + OutputFolder + QStringLiteral(")");
   const QString caption = QStringLiteral("Saving");
-  QString answer = platform::inputBox().ask(prompt, caption, QString());
+  QString answer = ask(prompt, caption);
   while (!isUsableName(answer, OutputFolder + answer + QStringLiteral(".doc"))) {
     appendLog(QStringLiteral("Please Enter A Valid Filename..."));
-    answer = platform::inputBox().ask(prompt, caption, QString());
+    answer = ask(prompt, caption);
   }
 
   WordDoc->SaveAs(OutputFolder + answer + QStringLiteral(".doc"));
@@ -65,3 +80,5 @@ void frmMain::Txt_Save() {
   WordDoc.reset();
   WordApp.reset();
 }
+
+}  // namespace job

@@ -10,7 +10,7 @@
 
 #include "common/error.h"
 
-namespace office::ppt {
+namespace morvane {
 
 [[noreturn]] inline void throwDamaged(const QString &what, std::uint64_t offset) {
   throw morvane::Error(
@@ -85,4 +85,4 @@ class ByteReader {
   std::uint64_t base_ = 0;
 };
 
-}  // namespace office::ppt
+}  // namespace morvane

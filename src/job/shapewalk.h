@@ -6,19 +6,22 @@
 
 #include <QString>
 
-#include "app/frmMain.h"
+#include "job/extractionjob.h"
 
+namespace job {
+
+// visitCurrentShape(slideNumber) is called with the 1-based slide number.
 template <class Visit>
-void walkShapes(frmMain &form, Visit visitCurrentShape) {
-  const auto slides = form.PowerPointApp->ActivePresentation()->Slides();
+void walkShapes(ExtractionJob &job, Visit visitCurrentShape) {
+  const auto slides = job.PowerPointApp->ActivePresentation()->Slides();
   const std::int32_t slideCount = slides->Count();
   for (std::int32_t s = 1; s <= slideCount; ++s) {
-    form.CurrentSlide = slides->Item(s);
-    const auto shapes = form.CurrentSlide->Shapes();
+    job.CurrentSlide = slides->Item(s);
+    const auto shapes = job.CurrentSlide->Shapes();
     const std::int32_t shapeCount = shapes->Count();
     for (std::int32_t i = 1; i <= shapeCount; ++i) {
-      form.CurrentShape = shapes->Item(i);
-      visitCurrentShape();
+      job.CurrentShape = shapes->Item(i);
+      visitCurrentShape(s);
     }
   }
 }
@@ -27,3 +30,5 @@ void walkShapes(frmMain &form, Visit visitCurrentShape) {
 inline QString fourDigits(std::int16_t count) {
   return QString::number(count).rightJustified(4, QLatin1Char('0'));
 }
+
+}  // namespace job

@@ -16,6 +16,10 @@ enum class Made {
   InPlace,  // the source itself: the job must neither overwrite nor delete it
 };
 
+// Checks that source is a readable file (the command line reads the source
+// in place and makes no copy).
+void checkSource(const QString &source);
+
 // Checks that source is a readable file, then provides the working copy at
 // copyPath.
 Made make(const QString &source, const QString &copyPath);
