@@ -5,6 +5,7 @@
 // nothing about slides. Every failure throws morvane::Error.
 
 #include <QByteArray>
+#include <QColor>
 #include <QRect>
 #include <QSizeF>
 #include <QString>
@@ -32,6 +33,9 @@ struct PictureSource {
   QRect metafileBounds;
   QSize metafileSizeEmu;
   Crop crop;
+  // What the slide shows behind the picture: transparent or uncovered areas
+  // are flattened onto this colour.
+  QColor background = Qt::white;
   // The shape's size on the slide, in inches; metafiles are rendered at this
   // size at kMetafileDpi. Empty when unknown (the metafile's own size is used).
   QSizeF shapeSizeInches;

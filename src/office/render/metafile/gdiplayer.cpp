@@ -1,7 +1,7 @@
 #include "office/render/metafile/gdiplayer.h"
 
 #include "office/render/drawingwork.h"
-#include "office/render/metafile/symbolfont.h"
+#include "common/symbolfonts.h"
 
 #include <QFontMetricsF>
 #include <QtMath>
@@ -679,7 +679,7 @@ QFont GdiPlayer::makeFont(double pixelHeight) const {
   bool usable = !f.face.trimmed().isEmpty() &&
                 std::all_of(f.face.begin(), f.face.end(), [](QChar c) { return c.isPrint(); });
   QString face = usable ? f.face : QStringLiteral("Liberation Sans");
-  if (isSymbolFont(face)) face = QStringLiteral("Liberation Serif");
+  if (morvane::isSymbolFont(face)) face = QStringLiteral("Liberation Serif");
   QFont font(face);
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(std::max(1, int(std::lround(pixelHeight))));
@@ -749,7 +749,7 @@ void GdiPlayer::text(const TextRun &run) {
   if (!font) return;
   QFontMetricsF metrics(*font);
   const GdiFont &f = dc_.font;
-  QString text = isSymbolFont(f.face) ? symbolToUnicode(run.text) : run.text;
+  QString text = morvane::isSymbolFont(f.face) ? morvane::symbolToUnicode(run.text) : run.text;
 
   if (run.options & EtoOpaque) {
     painter_.setTransform(full);

@@ -1,6 +1,6 @@
-#include "office/render/metafile/symbolfont.h"
+#include "common/symbolfonts.h"
 
-namespace office::render::metafile {
+namespace morvane {
 namespace {
 
 // The Symbol encoding from 0x20 to 0x7E.
@@ -44,4 +44,4 @@ QString symbolToUnicode(const QString &text) {
   return out;
 }
 
-}  // namespace office::render::metafile
+}  // namespace morvane

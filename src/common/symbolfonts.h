@@ -7,10 +7,10 @@
 
 #include <QString>
 
-namespace office::render::metafile {
+namespace morvane {
 
 bool isSymbolFont(const QString &face);
 // Codes 0x20-0xFF (also their 0xF020-0xF0FF aliases) to Unicode.
 QString symbolToUnicode(const QString &text);
 
-}  // namespace office::render::metafile
+}  // namespace morvane
