@@ -217,6 +217,21 @@ QImage drawSvg(const QByteArray &svg, QSize pixelSize, const QColor &background)
   return out;
 }
 
+QImage decodeBitmapPicture(const QByteArray &bytes, PictureFormat format, QSize size) {
+  const char *qt = qtFormat(format);
+  if (!qt) return {};
+  QBuffer buffer;
+  QImageReader reader;
+  attach(reader, buffer, bytes, qt);
+  const QSize own = reader.size();
+  if (!own.isValid() || qint64(own.width()) * own.height() > office::render::kMaxPixels) return {};
+  if (!size.isEmpty())
+    reader.setScaledSize(own.scaled(size, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+  QImage image;
+  if (!reader.read(&image)) return {};
+  return image;
+}
+
 QColor averagePictureColor(const QByteArray &bytes, PictureFormat format) {
   try {
     if (format == PictureFormat::Emf || format == PictureFormat::Wmf) {
@@ -226,18 +241,9 @@ QColor averagePictureColor(const QByteArray &bytes, PictureFormat format) {
     }
     if (format == PictureFormat::Svg)
       return meanOf(drawSvg(bytes, QSize(kAverageSampleEdge, kAverageSampleEdge), Qt::white));
-    const char *qt = qtFormat(format);
-    if (!qt) return {};
-    QBuffer buffer;
-    QImageReader reader;
-    attach(reader, buffer, bytes, qt);
-    const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > office::render::kMaxPixels)
-      return {};
-    reader.setScaledSize(size.scaled(kAverageSampleEdge, kAverageSampleEdge, Qt::KeepAspectRatio));
-    QImage image;
-    if (!reader.read(&image)) return {};
-    return meanOf(image);
+    const QImage image =
+        decodeBitmapPicture(bytes, format, QSize(kAverageSampleEdge, kAverageSampleEdge));
+    return image.isNull() ? QColor() : meanOf(image);
   } catch (const morvane::Error &) {
     return {};
   }

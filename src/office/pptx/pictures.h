@@ -41,6 +41,10 @@ PowerPoint::StoredPicture storedPicture(const QByteArray &bytes, PictureFormat f
 // morvane::PictureError when it cannot be read.
 QImage drawSvg(const QByteArray &svg, QSize pixelSize, const QColor &background);
 
+// A bitmap picture decoded at about size (its own when size is empty); null
+// when it cannot be decoded or is not a bitmap.
+QImage decodeBitmapPicture(const QByteArray &bytes, PictureFormat format, QSize size = {});
+
 // The picture's average colour, from a small decoded copy; invalid when it
 // cannot be decoded.
 QColor averagePictureColor(const QByteArray &bytes, PictureFormat format);

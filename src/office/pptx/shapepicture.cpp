@@ -150,6 +150,16 @@ ShapePicture drawChartFrame(const PartContext &context, const ShapePath &path) {
   const Theme *theme = context.doc->themeOf(context.part);
   style.fontFamily = theme ? theme->minorLatin : QString();
   style.background = colorBehind(context, path);
+  Document &doc = *context.doc;
+  const QString chartPart = r->target;
+  style.picture = [&doc, chartPart](const QString &relId) {
+    try {
+      const PictureBytes bytes = doc.picture(chartPart, relId);
+      return decodeBitmapPicture(bytes.bytes, bytes.format);
+    } catch (const morvane::PictureError &) {
+      return QImage();
+    }
+  };
   ShapePicture picture;
   try {
     picture.drawn =

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 #include "office/pptx/drawingml.h"
 
@@ -21,6 +22,9 @@ struct ChartStyle {
   ColorContext colors;  // the slide's theme and colour map
   QString fontFamily;   // the theme's body font
   QColor background;    // what the slide shows behind the chart
+  // The picture of a picture fill by its relationship id in the chart
+  // part; null when it cannot be read.
+  std::function<QImage(const QString &relId)> picture;
 };
 
 // Draws a chart part (c:chartSpace) at pixelSize. warning receives a note

@@ -24,6 +24,7 @@ struct LegendEntry {
   Paint paint;
   bool line = false;
   MarkerSymbol marker = MarkerSymbol::None;
+  Paint markerPaint = {};
 };
 
 bool isCartesian(PlotKind kind) {
@@ -85,8 +86,13 @@ std::vector<LegendEntry> legendEntries(const Canvas &canvas, const ChartModel &c
         LegendEntry entry{seriesName(series, index),
                           paintOf(canvas, series.style, canvas.autoColor(index, total), line), line,
                           MarkerSymbol::None};
-        if (line && (group.markers || group.kind == PlotKind::Scatter))
-          entry.marker = series.marker.value_or(autoMarker(index));
+        if (line && (group.markers || group.kind == PlotKind::Scatter)) {
+          entry.marker = series.marker.value_or(MarkerSymbol::Auto);
+          if (entry.marker == MarkerSymbol::Auto) entry.marker = autoMarker(index);
+          entry.markerPaint = markerPaint(
+              canvas, series,
+              entry.paint.line.isValid() ? entry.paint.line : canvas.autoColor(index, total));
+        }
         entries.push_back(entry);
       }
     }
@@ -106,15 +112,12 @@ void drawLegendEntry(const Canvas &canvas, const LegendEntry &entry, QPointF at,
   const double swatch = lineHeight * 0.6;
   const double y = at.y() + lineHeight / 2;
   if (entry.line) {
-    QPen pen(entry.paint.line.isValid() ? entry.paint.line : entry.paint.fill,
-             std::min(entry.paint.lineWidthPx, swatch / 3));
-    p.setPen(pen);
-    p.drawLine(QPointF(at.x(), y), QPointF(at.x() + swatch * 2, y));
-    if (entry.marker != MarkerSymbol::None) {
-      const QColor c = pen.color();
-      drawMarker(p, entry.marker, QPointF(at.x() + swatch, y), swatch * 0.8,
-                 Paint{c, c, kPixelsPerPoint * 0.75});
+    if (entry.paint.line.isValid()) {
+      p.setPen(QPen(entry.paint.line, std::min(entry.paint.lineWidthPx, swatch / 3)));
+      p.drawLine(QPointF(at.x(), y), QPointF(at.x() + swatch * 2, y));
     }
+    if (entry.marker != MarkerSymbol::None)
+      drawMarker(p, entry.marker, QPointF(at.x() + swatch, y), swatch * 0.8, entry.markerPaint);
   } else {
     p.setPen(entry.paint.line.isValid() ? QPen(entry.paint.line, 1) : QPen(Qt::NoPen));
     p.setBrush(entry.paint.fill.isValid() ? QBrush(entry.paint.fill) : QBrush(Qt::NoBrush));
@@ -219,6 +222,18 @@ void layOutTitle(const Canvas &canvas, const Title &title, const QString &text,
   canvas.painter.drawText(QRectF(area.left(), area.top(), area.width(), height),
                           Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text);
   area.setTop(area.top() + height + QFontMetricsF(font).height() * 0.4);
+}
+
+// A picture fill (of the chart or its plot area) stretched over area;
+// returns its average colour, invalid when there is none.
+QColor paintPictureFill(QPainter &painter, const Fill &fill, const ChartStyle &style,
+                        const QRectF &area) {
+  if (fill.kind != Fill::Kind::Blip || fill.blip.embed.isEmpty() || !style.picture) return {};
+  const QImage picture = style.picture(fill.blip.embed);
+  if (picture.isNull()) return {};
+  painter.drawImage(area, picture);
+  const QImage pixel = picture.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  return pixel.pixelColor(0, 0);
 }
 
 // ---- Axes ------------------------------------------------------------------
@@ -443,7 +458,7 @@ QColor gridColor(const Canvas &canvas, const Axis *axis) {
     const QColor c = averageColor(axis->gridlineStyle.line, canvas.colors);
     if (c.isValid()) return c;
   }
-  return canvas.mix(0.75);
+  return canvas.mix(0.55);
 }
 
 void drawValueAxis(const Canvas &canvas, const ChartModel &chart, const ValueAxis &axis,
@@ -522,16 +537,22 @@ void drawCategoryAxis(const Canvas &canvas, const ChartModel &chart, const Carte
                  Qt::AlignRight | Qt::AlignVCenter, categoryLabel(layout, i));
     }
   } else {
-    double widest = 0;
-    for (int i = 0; i < layout.categories; ++i)
-      widest = std::max(widest, metrics.horizontalAdvance(categoryLabel(layout, i)));
-    // Labels wrap onto two lines before some are left out.
-    const int step = std::max(1, int(std::ceil(widest / 2 / std::max(band * 0.95, 1.0))));
+    // A label may wrap onto two lines, but no word is cut: the labels that
+    // do not fit beside each other are left out, evenly.
+    double need = 0;
+    for (int i = 0; i < layout.categories; ++i) {
+      const QString label = categoryLabel(layout, i);
+      need = std::max(need, metrics.horizontalAdvance(label) / 2);
+      for (const QString &word : label.split(QLatin1Char(' ')))
+        need = std::max(need, metrics.horizontalAdvance(word));
+    }
+    const int step = std::max(1, int(std::ceil(need * 1.1 / std::max(band, 1.0))));
     for (int i = 0; i < layout.categories; i += step) {
       const double at = layout.categoryScale.center(i);
-      const double w = band * step;
+      const double w = std::max(band * step, need * 1.1);
       p.drawText(QRectF(at - w / 2, plot.bottom() + gap, w, 2 * f.height),
-                 Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, categoryLabel(layout, i));
+                 Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | Qt::TextDontClip,
+                 categoryLabel(layout, i));
     }
   }
   if (axis) drawAxisTitle(canvas, axis->title, f, plot, layout.horizontalBars ? u'l' : u'b');
@@ -541,11 +562,13 @@ void paintCartesian(const Canvas &canvas, const ChartModel &chart, QRectF area) 
   CartesianLayout layout = collectAxes(chart);
   const QRectF plot = plotRect(canvas, chart, layout, area);
   if (plot.width() < 2 || plot.height() < 2) return;
-  if (chart.plotArea.fill.kind == Fill::Kind::Solid ||
-      chart.plotArea.fill.kind == Fill::Kind::Gradient) {
+  const QColor plotFill = averageColor(chart.plotArea.fill, canvas.colors);
+  if (plotFill.isValid()) {
     canvas.painter.setPen(Qt::NoPen);
-    canvas.painter.setBrush(averageColor(chart.plotArea.fill, canvas.colors));
+    canvas.painter.setBrush(plotFill);
     canvas.painter.drawRect(plot);
+  } else if (canvas.pictures) {
+    paintPictureFill(canvas.painter, chart.plotArea.fill, *canvas.pictures, plot);
   }
   const AxisFonts anyFont = axisFont(canvas, nullptr, chart.text);
   for (auto &[id, axis] : layout.valueAxes) {
@@ -683,8 +706,15 @@ QImage drawChart(const QByteArray &xml, const QString &partName, QSize pixelSize
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
-  Canvas canvas{painter,    style.fontFamily, colors, defaultTextColor(colors),
-                background, chart.style};
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QColor pictured = paintPictureFill(painter, chart.chartSpace.fill, style, image.rect());
+  Canvas canvas{painter,
+                style.fontFamily,
+                colors,
+                defaultTextColor(colors),
+                pictured.isValid() ? pictured : background,
+                chart.style};
+  canvas.pictures = &style;
   const double margin = std::max(4.0, std::min(image.width(), image.height()) * 0.03);
   QRectF area = QRectF(image.rect()).adjusted(margin, margin, -margin, -margin);
   if (!chart.autoTitleDeleted || !chart.title.text.isEmpty())

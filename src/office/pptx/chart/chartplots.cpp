@@ -89,13 +89,6 @@ void drawSeriesLine(QPainter &painter, const std::vector<std::optional<QPointF>>
   drawPolyline(painter, run, smooth);
 }
 
-Paint markerPaint(const Canvas &canvas, const Series &series, const QColor &color) {
-  Paint paint = paintOf(canvas, series.markerStyle, color, false);
-  if (series.markerStyle.line.kind == Fill::Kind::Unset) paint.line = color;
-  paint.lineWidthPx = kPixelsPerPoint * 0.75;
-  return paint;
-}
-
 void drawMarkers(const Canvas &canvas, const Series &series, int seriesIndex, bool groupMarkers,
                  const std::vector<std::optional<QPointF>> &points, const QColor &color) {
   MarkerSymbol symbol = series.marker.value_or(MarkerSymbol::Auto);
@@ -113,6 +106,13 @@ QPointF polar(QPointF center, double radius, double degreesFromTop) {
 }
 
 }  // namespace
+
+Paint markerPaint(const Canvas &canvas, const Series &series, const QColor &color) {
+  Paint paint = paintOf(canvas, series.markerStyle, color, false);
+  if (series.markerStyle.line.kind == Fill::Kind::Unset) paint.line = color;
+  paint.lineWidthPx = kPixelsPerPoint * 0.75;
+  return paint;
+}
 
 MarkerSymbol autoMarker(int seriesIndex) {
   static const MarkerSymbol cycle[] = {

@@ -11,6 +11,8 @@ namespace office::pptx::chart {
 namespace {
 
 constexpr int kMaxTicks = 200;
+// Excel and LibreOffice choose at most about ten intervals on their own.
+constexpr int kMaxAutoIntervals = 10;
 constexpr double kDefaultLinePt = 2.25;
 constexpr double kDefaultOutlinePt = 0.75;
 
@@ -226,6 +228,7 @@ ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks) {
     scale.step = base;
     return scale;
   }
+  maxTicks = std::clamp(maxTicks, 1, kMaxAutoIntervals);
   const bool fixedMin = axis && axis->min, fixedMax = axis && axis->max;
   double min = fixedMin ? *axis->min : low >= 0 ? (high > 0 && low > high * 5 / 6 ? low : 0) : low;
   double max = fixedMax    ? *axis->max
@@ -233,12 +236,22 @@ ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks) {
                            : high;
   if (!(max > min)) max = min + (min == 0 ? 1 : std::fabs(min));
   const double span = max - min;
-  const double step =
-      axis && axis->majorUnit ? *axis->majorUnit : niceStep(span / std::max(1, maxTicks));
-  scale.step = span / step > kMaxTicks ? niceStep(span / kMaxTicks) : step;
-  if (!fixedMax && high > 0) max = std::ceil((high + span * 0.05) / scale.step) * scale.step;
-  if (!fixedMin && min < 0) min = std::floor((min - span * 0.05) / scale.step) * scale.step;
-  if (!fixedMin && min > 0) min = std::floor(min / scale.step) * scale.step;
+  // The smallest 1-2-5 step that leaves at most maxTicks intervals once the
+  // automatic ends are rounded out to it (with 5 % headroom above the data).
+  double step = axis && axis->majorUnit ? *axis->majorUnit : niceStep(span / std::max(1, maxTicks));
+  if (span / step > kMaxTicks) step = niceStep(span / kMaxTicks);
+  double top = max, bottom = min;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    top = fixedMax || high <= 0 ? max : std::ceil((high + span * 0.05) / step) * step;
+    bottom = fixedMin || min == 0 ? min
+             : min < 0            ? std::floor((min - span * 0.05) / step) * step
+                                  : std::floor(min / step) * step;
+    if ((axis && axis->majorUnit) || (top - bottom) / step <= maxTicks + 1e-9) break;
+    step = niceStep(step * 1.5);
+  }
+  scale.step = step;
+  min = bottom;
+  max = top;
   if (!(max > min)) max = min + scale.step;
   scale.min = min;
   scale.max = max;

@@ -25,6 +25,7 @@ struct Canvas {
   QColor text;        // default text colour (tx1)
   QColor background;  // what the chart is drawn on
   int chartStyle = 2;
+  const ChartStyle *pictures = nullptr;  // loads picture fills
 
   QFont font(double pointSize, bool bold = false) const;
   QColor resolve(const ColorSpec &spec, const QColor &fallback) const;
@@ -96,5 +97,7 @@ void paintRadar(const Canvas &canvas, const PlotGroup &group, const QRectF &area
 void drawMarker(QPainter &painter, MarkerSymbol symbol, QPointF at, double size,
                 const Paint &paint);
 MarkerSymbol autoMarker(int seriesIndex);
+// The paint of a series' markers (its marker properties, else color).
+Paint markerPaint(const Canvas &canvas, const Series &series, const QColor &color);
 
 }  // namespace office::pptx::chart
