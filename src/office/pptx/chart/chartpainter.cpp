@@ -250,6 +250,7 @@ struct ValueAxis {
   double low = std::numeric_limits<double>::infinity();
   double high = -std::numeric_limits<double>::infinity();
   QString format;
+  bool percent = false;  // percent-stacked data: the scale ends at 100 %
   bool vertical = true;
   bool secondSide = false;  // right (vertical) or top
   ValueScale scale;
@@ -338,6 +339,7 @@ CartesianLayout collectAxes(const ChartModel &chart) {
     axis.vertical = !layout.horizontalBars;
     valueRange(group, low, high);
     extend(axis, low, high);
+    axis.percent = axis.percent || group.grouping == Grouping::PercentStacked;
     if (axis.format.isEmpty()) axis.format = format;
     if (axis.axis && axis.axis->betweenCategories)
       layout.between = *axis.axis->betweenCategories;
@@ -376,7 +378,7 @@ AxisFonts axisFont(const Canvas &canvas, const Axis *axis, const TextStyle &char
 }
 
 double widestValueLabel(const ValueAxis &axis, const QFontMetricsF &metrics, int ticks) {
-  const ValueScale scale = makeScale(axis.low, axis.high, axis.axis, ticks);
+  const ValueScale scale = makeScale(axis.low, axis.high, axis.axis, ticks, axis.percent);
   double w = 0;
   for (double t : scale.ticks())
     w = std::max(w, metrics.horizontalAdvance(formatNumber(t, axis.format)));
@@ -573,8 +575,8 @@ void paintCartesian(const Canvas &canvas, const ChartModel &chart, QRectF area) 
   const AxisFonts anyFont = axisFont(canvas, nullptr, chart.text);
   for (auto &[id, axis] : layout.valueAxes) {
     const double length = axis.vertical ? plot.height() : plot.width();
-    axis.scale = makeScale(axis.low, axis.high, axis.axis,
-                           std::max(2, int(length / (anyFont.height * 2.5))));
+    const int ticks = std::max(2, int(length / (anyFont.height * 2.5)));
+    axis.scale = makeScale(axis.low, axis.high, axis.axis, ticks, axis.percent);
     axis.scale.from = axis.vertical ? plot.bottom() : plot.left();
     axis.scale.to = axis.vertical ? plot.top() : plot.right();
   }

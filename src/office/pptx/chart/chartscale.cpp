@@ -206,7 +206,7 @@ std::vector<double> ValueScale::ticks() const {
   return out;
 }
 
-ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks) {
+ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks, bool exact) {
   ValueScale scale;
   if (!std::isfinite(low) || !std::isfinite(high)) low = 0, high = 1;
   if (axis) {
@@ -240,11 +240,12 @@ ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks) {
   // automatic ends are rounded out to it (with 5 % headroom above the data).
   double step = axis && axis->majorUnit ? *axis->majorUnit : niceStep(span / std::max(1, maxTicks));
   if (span / step > kMaxTicks) step = niceStep(span / kMaxTicks);
+  const double headroom = exact ? 0 : span * 0.05;
   double top = max, bottom = min;
   for (int attempt = 0; attempt < 8; ++attempt) {
-    top = fixedMax || high <= 0 ? max : std::ceil((high + span * 0.05) / step) * step;
+    top = fixedMax || high <= 0 ? max : std::ceil((high + headroom) / step - 1e-9) * step;
     bottom = fixedMin || min == 0 ? min
-             : min < 0            ? std::floor((min - span * 0.05) / step) * step
+             : min < 0            ? std::floor((min - headroom) / step + 1e-9) * step
                                   : std::floor(min / step) * step;
     if ((axis && axis->majorUnit) || (top - bottom) / step <= maxTicks + 1e-9) break;
     step = niceStep(step * 1.5);

@@ -57,8 +57,9 @@ struct ValueScale {
 };
 
 // Chooses min, max and step for data in [low, high] (and the axis's fixed
-// values), with about maxTicks intervals.
-ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks);
+// values), with about maxTicks intervals. Automatic ends get headroom beyond
+// the data unless exact (percent-stacked data ends at 100 %).
+ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks, bool exact = false);
 
 // Formats a value with an Excel number format (first section only).
 QString formatNumber(double value, const QString &format);
