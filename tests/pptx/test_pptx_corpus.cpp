@@ -17,9 +17,13 @@
 #include <QTest>
 
 #include "common/error.h"
+#include "corpustruth.h"
 #include "office/powerpoint/application.h"
 
 namespace {
+
+using testpptx::readTruth;
+using testpptx::sharedDir;
 
 // Where our reading differs from the reference after checking the XML.
 struct Disagreement {
@@ -37,14 +41,6 @@ const Disagreement *disagreement(const QString &file, const QString &aspect) {
   for (const Disagreement &d : kDisagreements)
     if (file == QLatin1String(d.file) && aspect == QLatin1String(d.aspect)) return &d;
   return nullptr;
-}
-
-QString sharedDir() { return qEnvironmentVariable("MORVANE_SHARED_DIR"); }
-
-QJsonObject readTruth(const QString &file) {
-  QFile f(sharedDir() + QStringLiteral("/corpus-pptx-truth/") + file + QStringLiteral(".json"));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QJsonDocument::fromJson(f.readAll()).object();
 }
 
 QString sha256(const QByteArray &bytes) {

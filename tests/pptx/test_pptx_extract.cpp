@@ -16,15 +16,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "corpustruth.h"
+
 namespace {
 
-QString sharedDir() { return qEnvironmentVariable("MORVANE_SHARED_DIR"); }
-
-QJsonObject readTruth(const QString &file) {
-  QFile f(sharedDir() + QStringLiteral("/corpus-pptx-truth/") + file + QStringLiteral(".json"));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return QJsonDocument::fromJson(f.readAll()).object();
-}
+using testpptx::readTruth;
+using testpptx::sharedDir;
 
 QString fourDigits(int n) { return QString::number(n).rightJustified(4, QLatin1Char('0')); }
 

@@ -356,6 +356,12 @@ CartesianLayout collectAxes(const ChartModel &chart) {
   return layout;
 }
 
+// How many intervals fit along an axis: labels stacked need a line and a
+// half each; side by side, about three characters' width.
+int maxTicksFor(double length, bool vertical, double fontHeight) {
+  return std::max(2, int(length / (fontHeight * (vertical ? 1.6 : 2.8))));
+}
+
 bool showsLabels(const Axis *axis) { return !axis || (!axis->deleted && axis->tickLabels); }
 
 QString categoryLabel(const CartesianLayout &layout, int i) {
@@ -394,7 +400,7 @@ QRectF plotRect(const Canvas &canvas, const ChartModel &chart, CartesianLayout &
     if (!showsLabels(axis.axis)) continue;
     const AxisFonts f = axisFont(canvas, axis.axis, chart.text);
     const int ticks =
-        std::max(2, int((axis.vertical ? area.height() : area.width()) / (f.height * 2.5)));
+        maxTicksFor(axis.vertical ? area.height() : area.width(), axis.vertical, f.height);
     const double titleRoom = axis.axis && !axis.axis->title.isEmpty() ? f.height * 1.3 : 0;
     if (axis.vertical) {
       const double w = widestValueLabel(axis, QFontMetricsF(f.font), ticks) + gap + titleRoom;
@@ -575,7 +581,7 @@ void paintCartesian(const Canvas &canvas, const ChartModel &chart, QRectF area) 
   const AxisFonts anyFont = axisFont(canvas, nullptr, chart.text);
   for (auto &[id, axis] : layout.valueAxes) {
     const double length = axis.vertical ? plot.height() : plot.width();
-    const int ticks = std::max(2, int(length / (anyFont.height * 2.5)));
+    const int ticks = maxTicksFor(length, axis.vertical, anyFont.height);
     axis.scale = makeScale(axis.low, axis.high, axis.axis, ticks, axis.percent);
     axis.scale.from = axis.vertical ? plot.bottom() : plot.left();
     axis.scale.to = axis.vertical ? plot.top() : plot.right();

@@ -38,6 +38,10 @@ Paint pointPaint(const Canvas &canvas, const Series &series, int index, const Pa
   return seriesPaint;
 }
 
+bool isStacked(const PlotGroup &group) {
+  return group.grouping == Grouping::Stacked || group.grouping == Grouping::PercentStacked;
+}
+
 // Sums per category for stacked and percent-stacked groups.
 std::vector<double> categoryTotals(const PlotGroup &group, int count) {
   std::vector<double> totals(std::size_t(count), 0);
@@ -172,8 +176,7 @@ void paintBars(const Canvas &canvas, const PlotGroup &group, const CategoryScale
                const ValueScale &values, int seriesBase, int seriesTotal) {
   const int count = categories.count;
   const int k = std::max<int>(int(group.series.size()), 1);
-  const bool stacked =
-      group.grouping == Grouping::Stacked || group.grouping == Grouping::PercentStacked;
+  const bool stacked = isStacked(group);
   const double gap = group.gapWidth / 100.0;
   const double overlap = stacked ? 1.0 : group.overlap / 100.0;
   const double barSlots = stacked ? 1 : k - (k - 1) * overlap;
@@ -220,8 +223,7 @@ void paintBars(const Canvas &canvas, const PlotGroup &group, const CategoryScale
 void paintLines(const Canvas &canvas, const PlotGroup &group, const CategoryScale &categories,
                 const ValueScale &values, int seriesBase, int seriesTotal) {
   const int count = categories.count;
-  const bool stacked =
-      group.grouping == Grouping::Stacked || group.grouping == Grouping::PercentStacked;
+  const bool stacked = isStacked(group);
   const std::vector<double> totals = categoryTotals(group, count);
   std::vector<double> base(std::size_t(count), 0);
   for (std::size_t s = 0; s < group.series.size(); ++s) {
@@ -252,8 +254,7 @@ void paintLines(const Canvas &canvas, const PlotGroup &group, const CategoryScal
 void paintAreas(const Canvas &canvas, const PlotGroup &group, const CategoryScale &categories,
                 const ValueScale &values, int seriesBase, int seriesTotal) {
   const int count = categories.count;
-  const bool stacked =
-      group.grouping == Grouping::Stacked || group.grouping == Grouping::PercentStacked;
+  const bool stacked = isStacked(group);
   const std::vector<double> totals = categoryTotals(group, count);
   std::vector<double> base(std::size_t(count), 0);
   const double zero = std::clamp(0.0, values.min, values.max);
