@@ -10,6 +10,7 @@
 
 #include "office/pptx/chart/chart.h"
 #include "office/pptx/drawingml.h"
+#include "office/render/chart/painting.h"
 
 using office::pptx::chart::ChartStyle;
 
@@ -95,18 +96,20 @@ QString group(const char *element, const QString &inside) {
       .arg(QLatin1String(element), inside);
 }
 
-ChartStyle style() {
+ChartStyle style(QSize size) {
   ChartStyle s;
+  s.pixelSize = size;
   s.colors.scheme = &office::pptx::defaultColorScheme();
-  s.background = Qt::white;
+  s.background = 0xFFFFFFFF;
   return s;
 }
 
+// The chart read and described by the reader, drawn as the export draws it.
 QImage draw(const QString &xml, QString *warning = nullptr, QSize size = kSize) {
-  QString note;
-  const QImage image = office::pptx::chart::drawChart(xml.toUtf8(), QStringLiteral("/chart.xml"),
-                                                      size, style(), &note);
-  if (warning) *warning = note;
+  const office::pptx::chart::BuiltChart built =
+      office::pptx::chart::buildChart(xml.toUtf8(), QStringLiteral("/chart.xml"), style(size));
+  const QImage image = office::render::chart::drawChart(built.spec);
+  if (warning) *warning = built.warning;
   const QString dump = qEnvironmentVariable("CHART_DUMP");
   if (!dump.isEmpty())
     image.save(QDir(dump).filePath(QString::fromLatin1(QTest::currentTestFunction()) +

@@ -1,13 +1,9 @@
 #include "office/powerpoint/application.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
 #include <vector>
 
 #include "common/error.h"
+#include "common/posixio.h"
 #include "office/ppt/application.h"
 #include "office/pptx/application.h"
 
@@ -15,27 +11,14 @@ namespace office::powerpoint {
 
 namespace {
 
-// The first bytes of a regular file; empty when it cannot be read (the
-// PowerPoint 97-2003 reader then gives the reason). Opened without blocking,
-// so that a named pipe given as the file cannot hang the sniffing.
-QByteArray fileHead(const QString &fileName) {
-  const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  struct stat info {};
-  char head[4] = {};
-  ssize_t got = -1;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) got = ::read(fd, head, sizeof head);
-  ::close(fd);
-  return got > 0 ? QByteArray(head, int(got)) : QByteArray();
-}
-
 // The reader is chosen by the file's content, never by its name: a ZIP file
 // is an Office Open XML package (the package reader tells a damaged ZIP, or
 // one that holds no presentation); everything else goes to the PowerPoint
 // 97-2003 reader, which also knows the encrypted Office 2007+ files (OLE
-// compound files).
+// compound files). A file that cannot be read at all gets the system's
+// reason here.
 std::shared_ptr<PowerPoint::Presentation> openByContent(const QString &fileName) {
-  if (office::pptx::looksLikePackage(fileHead(fileName)))
+  if (office::pptx::looksLikePackage(morvane::readFileHead(fileName, 4)))
     return office::pptx::openPresentationFile(fileName);
   return office::ppt::openPresentationFile(fileName);
 }

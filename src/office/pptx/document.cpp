@@ -260,10 +260,10 @@ PictureBytes Document::picture(const QString &sourcePart, const QString &relId) 
   return picture;
 }
 
-QColor Document::fillColor(const Fill &fill, const QString &sourcePart,
-                           const ColorContext &context) {
+std::optional<QRgb> Document::fillColor(const Fill &fill, const QString &sourcePart,
+                                        const ColorContext &context) {
   if (fill.kind != Fill::Kind::Blip) return averageColor(fill, context);
-  if (fill.blip.embed.isEmpty()) return {};
+  if (fill.blip.embed.isEmpty()) return std::nullopt;
   try {
     const PictureBytes bytes = picture(sourcePart, fill.blip.embed);
     auto known = pictureColors_.constFind(bytes.partName);
@@ -271,7 +271,7 @@ QColor Document::fillColor(const Fill &fill, const QString &sourcePart,
       known = pictureColors_.insert(bytes.partName, averagePictureColor(bytes.bytes, bytes.format));
     return *known;
   } catch (const morvane::PictureError &) {
-    return {};
+    return std::nullopt;
   }
 }
 
@@ -295,13 +295,14 @@ Document::EffectiveBackground Document::background(const QString &partName) {
   return effective;
 }
 
-QColor Document::backgroundColor(const QString &partName) {
+QRgb Document::backgroundColor(const QString &partName) {
+  constexpr QRgb kWhite = 0xFFFFFFFF;
   const EffectiveBackground effective = background(partName);
-  if (!effective.background.present) return Qt::white;
+  if (!effective.background.present) return kWhite;
   ColorContext context = colorContext(partName);
   context.placeholder = effective.placeholder;
-  const QColor color = fillColor(effective.fill, effective.definedIn, context);
-  return color.isValid() ? color : QColor(Qt::white);
+  const std::optional<QRgb> color = fillColor(effective.fill, effective.definedIn, context);
+  return color ? qRgb(qRed(*color), qGreen(*color), qBlue(*color)) : kWhite;
 }
 
 }  // namespace office::pptx

@@ -11,8 +11,8 @@
 // picture: morvane::PictureError) naming the part.
 
 #include <QByteArray>
-#include <QColor>
 #include <QHash>
+#include <QRgb>
 #include <QSizeF>
 #include <QString>
 #include <deque>
@@ -76,20 +76,21 @@ class Document {
   // morvane::PictureError when it is missing or cannot be read.
   PictureBytes picture(const QString &sourcePart, const QString &relId);
   // The colour a fill shows on average, pictures included (sourcePart holds
-  // its picture relationship); invalid when it has none.
-  QColor fillColor(const Fill &fill, const QString &sourcePart, const ColorContext &context);
+  // its picture relationship); nullopt when it has none.
+  std::optional<QRgb> fillColor(const Fill &fill, const QString &sourcePart,
+                                const ColorContext &context);
   // The background of a slide-like part as shown: its own, else the nearest
   // in its inheritance. present is false when none has one.
   struct EffectiveBackground {
     Background background;
-    QString definedIn;   // the part whose relationships its picture uses
-    Fill fill;           // the fill itself (style references resolved)
-    QColor placeholder;  // phClr of a style reference's fill
+    QString definedIn;                // the part whose relationships its picture uses
+    Fill fill;                        // the fill itself (style references resolved)
+    std::optional<QRgb> placeholder;  // phClr of a style reference's fill
     bool own = false;
   };
   EffectiveBackground background(const QString &partName);
   // The colour the background of a part shows on average; white when none.
-  QColor backgroundColor(const QString &partName);
+  QRgb backgroundColor(const QString &partName);
 
  private:
   explicit Document(std::unique_ptr<Package> package);
@@ -106,7 +107,7 @@ class Document {
   QHash<QString, std::shared_ptr<const SlideModel>> models_;
   QHash<QString, std::vector<QString>> comments_;
   QHash<QString, std::shared_ptr<Theme>> themes_;
-  QHash<QString, QColor> pictureColors_;
+  QHash<QString, std::optional<QRgb>> pictureColors_;
   std::deque<PictureBytes> recentPictures_;
 };
 

@@ -27,14 +27,164 @@ QRgb parseHex(QStringView hex, QRgb fallback) {
              : fallback;
 }
 
-// Preset colour names are CSS names with "dk", "lt" and "med" abbreviated.
+// Preset colour names (ST_PresetColorVal) are the CSS colour names, some
+// with "dk", "lt" and "med" abbreviated.
 QRgb presetColor(QStringView name) {
+  static const std::pair<const char *, QRgb> colors[] = {{"aliceblue", 0xF0F8FF},
+                                                         {"antiquewhite", 0xFAEBD7},
+                                                         {"aqua", 0x00FFFF},
+                                                         {"aquamarine", 0x7FFFD4},
+                                                         {"azure", 0xF0FFFF},
+                                                         {"beige", 0xF5F5DC},
+                                                         {"bisque", 0xFFE4C4},
+                                                         {"black", 0x000000},
+                                                         {"blanchedalmond", 0xFFEBCD},
+                                                         {"blue", 0x0000FF},
+                                                         {"blueviolet", 0x8A2BE2},
+                                                         {"brown", 0xA52A2A},
+                                                         {"burlywood", 0xDEB887},
+                                                         {"cadetblue", 0x5F9EA0},
+                                                         {"chartreuse", 0x7FFF00},
+                                                         {"chocolate", 0xD2691E},
+                                                         {"coral", 0xFF7F50},
+                                                         {"cornflowerblue", 0x6495ED},
+                                                         {"cornsilk", 0xFFF8DC},
+                                                         {"crimson", 0xDC143C},
+                                                         {"cyan", 0x00FFFF},
+                                                         {"darkblue", 0x00008B},
+                                                         {"darkcyan", 0x008B8B},
+                                                         {"darkgoldenrod", 0xB8860B},
+                                                         {"darkgray", 0xA9A9A9},
+                                                         {"darkgrey", 0xA9A9A9},
+                                                         {"darkgreen", 0x006400},
+                                                         {"darkkhaki", 0xBDB76B},
+                                                         {"darkmagenta", 0x8B008B},
+                                                         {"darkolivegreen", 0x556B2F},
+                                                         {"darkorange", 0xFF8C00},
+                                                         {"darkorchid", 0x9932CC},
+                                                         {"darkred", 0x8B0000},
+                                                         {"darksalmon", 0xE9967A},
+                                                         {"darkseagreen", 0x8FBC8F},
+                                                         {"darkslateblue", 0x483D8B},
+                                                         {"darkslategray", 0x2F4F4F},
+                                                         {"darkslategrey", 0x2F4F4F},
+                                                         {"darkturquoise", 0x00CED1},
+                                                         {"darkviolet", 0x9400D3},
+                                                         {"deeppink", 0xFF1493},
+                                                         {"deepskyblue", 0x00BFFF},
+                                                         {"dimgray", 0x696969},
+                                                         {"dimgrey", 0x696969},
+                                                         {"dodgerblue", 0x1E90FF},
+                                                         {"firebrick", 0xB22222},
+                                                         {"floralwhite", 0xFFFAF0},
+                                                         {"forestgreen", 0x228B22},
+                                                         {"fuchsia", 0xFF00FF},
+                                                         {"gainsboro", 0xDCDCDC},
+                                                         {"ghostwhite", 0xF8F8FF},
+                                                         {"gold", 0xFFD700},
+                                                         {"goldenrod", 0xDAA520},
+                                                         {"gray", 0x808080},
+                                                         {"grey", 0x808080},
+                                                         {"green", 0x008000},
+                                                         {"greenyellow", 0xADFF2F},
+                                                         {"honeydew", 0xF0FFF0},
+                                                         {"hotpink", 0xFF69B4},
+                                                         {"indianred", 0xCD5C5C},
+                                                         {"indigo", 0x4B0082},
+                                                         {"ivory", 0xFFFFF0},
+                                                         {"khaki", 0xF0E68C},
+                                                         {"lavender", 0xE6E6FA},
+                                                         {"lavenderblush", 0xFFF0F5},
+                                                         {"lawngreen", 0x7CFC00},
+                                                         {"lemonchiffon", 0xFFFACD},
+                                                         {"lightblue", 0xADD8E6},
+                                                         {"lightcoral", 0xF08080},
+                                                         {"lightcyan", 0xE0FFFF},
+                                                         {"lightgoldenrodyellow", 0xFAFAD2},
+                                                         {"lightgray", 0xD3D3D3},
+                                                         {"lightgrey", 0xD3D3D3},
+                                                         {"lightgreen", 0x90EE90},
+                                                         {"lightpink", 0xFFB6C1},
+                                                         {"lightsalmon", 0xFFA07A},
+                                                         {"lightseagreen", 0x20B2AA},
+                                                         {"lightskyblue", 0x87CEFA},
+                                                         {"lightslategray", 0x778899},
+                                                         {"lightslategrey", 0x778899},
+                                                         {"lightsteelblue", 0xB0C4DE},
+                                                         {"lightyellow", 0xFFFFE0},
+                                                         {"lime", 0x00FF00},
+                                                         {"limegreen", 0x32CD32},
+                                                         {"linen", 0xFAF0E6},
+                                                         {"magenta", 0xFF00FF},
+                                                         {"maroon", 0x800000},
+                                                         {"mediumaquamarine", 0x66CDAA},
+                                                         {"mediumblue", 0x0000CD},
+                                                         {"mediumorchid", 0xBA55D3},
+                                                         {"mediumpurple", 0x9370DB},
+                                                         {"mediumseagreen", 0x3CB371},
+                                                         {"mediumslateblue", 0x7B68EE},
+                                                         {"mediumspringgreen", 0x00FA9A},
+                                                         {"mediumturquoise", 0x48D1CC},
+                                                         {"mediumvioletred", 0xC71585},
+                                                         {"midnightblue", 0x191970},
+                                                         {"mintcream", 0xF5FFFA},
+                                                         {"mistyrose", 0xFFE4E1},
+                                                         {"moccasin", 0xFFE4B5},
+                                                         {"navajowhite", 0xFFDEAD},
+                                                         {"navy", 0x000080},
+                                                         {"oldlace", 0xFDF5E6},
+                                                         {"olive", 0x808000},
+                                                         {"olivedrab", 0x6B8E23},
+                                                         {"orange", 0xFFA500},
+                                                         {"orangered", 0xFF4500},
+                                                         {"orchid", 0xDA70D6},
+                                                         {"palegoldenrod", 0xEEE8AA},
+                                                         {"palegreen", 0x98FB98},
+                                                         {"paleturquoise", 0xAFEEEE},
+                                                         {"palevioletred", 0xDB7093},
+                                                         {"papayawhip", 0xFFEFD5},
+                                                         {"peachpuff", 0xFFDAB9},
+                                                         {"peru", 0xCD853F},
+                                                         {"pink", 0xFFC0CB},
+                                                         {"plum", 0xDDA0DD},
+                                                         {"powderblue", 0xB0E0E6},
+                                                         {"purple", 0x800080},
+                                                         {"red", 0xFF0000},
+                                                         {"rosybrown", 0xBC8F8F},
+                                                         {"royalblue", 0x4169E1},
+                                                         {"saddlebrown", 0x8B4513},
+                                                         {"salmon", 0xFA8072},
+                                                         {"sandybrown", 0xF4A460},
+                                                         {"seagreen", 0x2E8B57},
+                                                         {"seashell", 0xFFF5EE},
+                                                         {"sienna", 0xA0522D},
+                                                         {"silver", 0xC0C0C0},
+                                                         {"skyblue", 0x87CEEB},
+                                                         {"slateblue", 0x6A5ACD},
+                                                         {"slategray", 0x708090},
+                                                         {"slategrey", 0x708090},
+                                                         {"snow", 0xFFFAFA},
+                                                         {"springgreen", 0x00FF7F},
+                                                         {"steelblue", 0x4682B4},
+                                                         {"tan", 0xD2B48C},
+                                                         {"teal", 0x008080},
+                                                         {"thistle", 0xD8BFD8},
+                                                         {"tomato", 0xFF6347},
+                                                         {"turquoise", 0x40E0D0},
+                                                         {"violet", 0xEE82EE},
+                                                         {"wheat", 0xF5DEB3},
+                                                         {"white", 0xFFFFFF},
+                                                         {"whitesmoke", 0xF5F5F5},
+                                                         {"yellow", 0xFFFF00},
+                                                         {"yellowgreen", 0x9ACD32}};
   QString css = name.toString();
   if (css.startsWith(QLatin1String("dk"))) css.replace(0, 2, QStringLiteral("dark"));
   if (css.startsWith(QLatin1String("lt"))) css.replace(0, 2, QStringLiteral("light"));
   if (css.startsWith(QLatin1String("med"))) css.replace(0, 3, QStringLiteral("medium"));
-  const QColor color = QColor::fromString(css.toLower());
-  return color.isValid() ? color.rgb() : qRgb(0, 0, 0);
+  css = css.toLower();
+  for (const auto &[key, rgb] : colors)
+    if (css == QLatin1String(key)) return 0xFF000000 | rgb;
+  return qRgb(0, 0, 0);
 }
 
 QRgb systemColor(XmlStream &xml) {
@@ -72,53 +222,98 @@ void readMods(XmlStream &xml, ColorSpec &spec) {
   }
 }
 
-QColor applyMod(QColor c, const ColorMod &mod) {
+// A colour with channels from 0 to 1, and its hue, saturation and
+// lightness (hue from 0 to 1).
+struct Channels {
+  double r = 0, g = 0, b = 0, a = 1;
+};
+
+struct Hsl {
+  double h = 0, s = 0, l = 0;
+};
+
+Channels channelsOf(QRgb rgb) {
+  return {qRed(rgb) / 255.0, qGreen(rgb) / 255.0, qBlue(rgb) / 255.0, qAlpha(rgb) / 255.0};
+}
+
+QRgb rgbOf(const Channels &c) {
+  const auto byte = [](double v) { return int(std::lround(std::clamp(v, 0.0, 1.0) * 255)); };
+  return qRgba(byte(c.r), byte(c.g), byte(c.b), byte(c.a));
+}
+
+Hsl hslOf(const Channels &c) {
+  const double high = std::max({c.r, c.g, c.b}), low = std::min({c.r, c.g, c.b});
+  Hsl hsl;
+  hsl.l = (high + low) / 2;
+  const double d = high - low;
+  if (d <= 0) return hsl;
+  hsl.s = hsl.l > 0.5 ? d / (2 - high - low) : d / (high + low);
+  double h = high == c.r   ? (c.g - c.b) / d + (c.g < c.b ? 6 : 0)
+             : high == c.g ? (c.b - c.r) / d + 2
+                           : (c.r - c.g) / d + 4;
+  hsl.h = h / 6;
+  return hsl;
+}
+
+Channels channelsOf(const Hsl &hsl, double alpha) {
+  const auto hue = [](double p, double q, double t) {
+    t = t - std::floor(t);
+    if (t < 1.0 / 6) return p + (q - p) * 6 * t;
+    if (t < 0.5) return q;
+    if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
+    return p;
+  };
+  if (hsl.s <= 0) return {hsl.l, hsl.l, hsl.l, alpha};
+  const double q = hsl.l < 0.5 ? hsl.l * (1 + hsl.s) : hsl.l + hsl.s - hsl.l * hsl.s;
+  const double p = 2 * hsl.l - q;
+  return {hue(p, q, hsl.h + 1.0 / 3), hue(p, q, hsl.h), hue(p, q, hsl.h - 1.0 / 3), alpha};
+}
+
+QRgb applyMod(QRgb rgb, const ColorMod &mod) {
   const double v = mod.value / kPercent;
   using K = ColorMod::Kind;
-  float h = 0, s = 0, l = 0, a = 0;
-  c.getHslF(&h, &s, &l, &a);
-  if (h < 0) h = 0;
+  Channels c = channelsOf(rgb);
+  Hsl hsl = hslOf(c);
   switch (mod.kind) {
     case K::Tint:
-      return QColor::fromRgbF(float(1 - (1 - c.redF()) * v), float(1 - (1 - c.greenF()) * v),
-                              float(1 - (1 - c.blueF()) * v), c.alphaF());
+      return rgbOf({1 - (1 - c.r) * v, 1 - (1 - c.g) * v, 1 - (1 - c.b) * v, c.a});
     case K::Shade:
-      return QColor::fromRgbF(float(c.redF() * v), float(c.greenF() * v), float(c.blueF() * v),
-                              c.alphaF());
+      return rgbOf({c.r * v, c.g * v, c.b * v, c.a});
+    case K::Inv:
+      return rgbOf({1 - c.r, 1 - c.g, 1 - c.b, c.a});
+    case K::Gray: {
+      const double y = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+      return rgbOf({y, y, y, c.a});
+    }
+    case K::Alpha:
+      c.a = v;
+      return rgbOf(c);
     case K::LumMod:
-      l = float(l * v);
+      hsl.l *= v;
       break;
     case K::LumOff:
-      l = float(l + v);
+      hsl.l += v;
       break;
     case K::SatMod:
-      s = float(s * v);
+      hsl.s *= v;
       break;
     case K::SatOff:
-      s = float(s + v);
+      hsl.s += v;
       break;
     case K::HueMod:
-      h = float(std::fmod(h * v, 1.0));
+      hsl.h *= v;
       break;
     case K::HueOff:
-      h = float(std::fmod(h + mod.value / kAngle / 360.0 + 1.0, 1.0));
-      break;
-    case K::Alpha:
-      a = float(v);
+      hsl.h += mod.value / kAngle / 360.0;
       break;
     case K::Comp:
-      h = float(std::fmod(h + 0.5, 1.0));
+      hsl.h += 0.5;
       break;
-    case K::Inv:
-      return QColor::fromRgbF(float(1 - c.redF()), float(1 - c.greenF()), float(1 - c.blueF()),
-                              c.alphaF());
-    case K::Gray: {
-      const float y = float(0.299 * c.redF() + 0.587 * c.greenF() + 0.114 * c.blueF());
-      return QColor::fromRgbF(y, y, y, c.alphaF());
-    }
   }
-  return QColor::fromHslF(std::clamp(h, 0.0f, 1.0f), std::clamp(s, 0.0f, 1.0f),
-                          std::clamp(l, 0.0f, 1.0f), std::clamp(a, 0.0f, 1.0f));
+  hsl.h -= std::floor(hsl.h);
+  hsl.s = std::clamp(hsl.s, 0.0, 1.0);
+  hsl.l = std::clamp(hsl.l, 0.0, 1.0);
+  return rgbOf(channelsOf(hsl, c.a));
 }
 
 QString mappedSchemeName(const QString &name, const ColorMap *map) {
@@ -133,18 +328,18 @@ QString mappedSchemeName(const QString &name, const ColorMap *map) {
   return defaults.value(name, name);
 }
 
-QColor mean(const std::vector<QColor> &colors) {
+std::optional<QRgb> mean(const std::vector<std::optional<QRgb>> &colors) {
   double r = 0, g = 0, b = 0;
   int n = 0;
-  for (const QColor &c : colors) {
-    if (!c.isValid()) continue;
-    r += c.redF();
-    g += c.greenF();
-    b += c.blueF();
+  for (const auto &c : colors) {
+    if (!c) continue;
+    r += qRed(*c);
+    g += qGreen(*c);
+    b += qBlue(*c);
     ++n;
   }
-  if (n == 0) return {};
-  return QColor::fromRgbF(float(r / n), float(g / n), float(b / n));
+  if (n == 0) return std::nullopt;
+  return qRgb(int(std::lround(r / n)), int(std::lround(g / n)), int(std::lround(b / n)));
 }
 
 void readGradient(XmlStream &xml, Fill &fill) {
@@ -251,21 +446,25 @@ const ColorScheme &defaultColorScheme() {
   return scheme;
 }
 
-QColor resolveColor(const ColorSpec &spec, const ColorContext &context) {
-  QColor color;
+std::optional<QRgb> resolveColor(const ColorSpec &spec, const ColorContext &context) {
+  std::optional<QRgb> color;
   if (spec.kind == ColorSpec::Kind::Rgb) {
-    color = QColor::fromRgb(spec.rgb);
+    color = spec.rgb;
   } else if (spec.kind == ColorSpec::Kind::Scheme) {
     if (spec.scheme == QLatin1String("phClr")) {
       color = context.placeholder;
     } else if (context.scheme) {
       const auto found = context.scheme->constFind(mappedSchemeName(spec.scheme, context.map));
-      if (found != context.scheme->constEnd()) color = QColor::fromRgb(*found);
+      if (found != context.scheme->constEnd()) color = *found;
     }
   }
-  if (!color.isValid()) return color;
-  for (const ColorMod &mod : spec.mods) color = applyMod(color, mod);
-  return color;
+  if (!color) return color;
+  return applyColorMods(*color, spec.mods);
+}
+
+QRgb applyColorMods(QRgb rgb, const std::vector<ColorMod> &mods) {
+  for (const ColorMod &mod : mods) rgb = applyMod(rgb, mod);
+  return rgb;
 }
 
 ColorSpec readColor(XmlStream &xml) {
@@ -295,9 +494,9 @@ ColorSpec readColor(XmlStream &xml) {
     const double sat = xml.intAttribute(QLatin1StringView("sat"), 0) / kPercent;
     const double lum = xml.intAttribute(QLatin1StringView("lum"), 0) / kPercent;
     spec.kind = ColorSpec::Kind::Rgb;
-    spec.rgb = QColor::fromHslF(float(std::clamp(hue / 360.0, 0.0, 1.0)),
-                                float(std::clamp(sat, 0.0, 1.0)), float(std::clamp(lum, 0.0, 1.0)))
-                   .rgb();
+    spec.rgb = rgbOf(channelsOf(Hsl{std::clamp(hue / 360.0, 0.0, 1.0), std::clamp(sat, 0.0, 1.0),
+                                    std::clamp(lum, 0.0, 1.0)},
+                                1.0));
   } else {
     return spec;
   }
@@ -353,21 +552,30 @@ bool readFill(XmlStream &xml, Fill &fill) {
   return true;
 }
 
-QColor averageColor(const Fill &fill, const ColorContext &context) {
+std::optional<QRgb> averageColor(const Fill &fill, const ColorContext &context) {
   switch (fill.kind) {
     case Fill::Kind::Solid:
       return resolveColor(fill.color, context);
     case Fill::Kind::Gradient: {
-      std::vector<QColor> colors;
+      std::vector<std::optional<QRgb>> colors;
       for (const ColorSpec &stop : fill.stops) colors.push_back(resolveColor(stop, context));
       return mean(colors);
     }
     case Fill::Kind::Pattern:
       return mean({resolveColor(fill.color, context), resolveColor(fill.background, context)});
     default:
-      return {};
+      return std::nullopt;
   }
 }
+
+QRgb mixColors(QRgb from, QRgb to, double t) {
+  t = std::clamp(t, 0.0, 1.0);
+  const auto mix = [t](int a, int b) { return int(std::lround(a * (1 - t) + b * t)); };
+  return qRgb(mix(qRed(from), qRed(to)), mix(qGreen(from), qGreen(to)),
+              mix(qBlue(from), qBlue(to)));
+}
+
+bool isOpaque(QRgb rgb) { return qAlpha(rgb) == 255; }
 
 Theme readTheme(const QByteArray &bytes, const QString &partName) {
   Theme theme;

@@ -4,10 +4,11 @@
 // resolved later against a theme and a colour map), fills, picture
 // references with their crop, and the theme itself.
 
-#include <QColor>
 #include <QHash>
+#include <QRgb>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "office/render/export.h"
@@ -59,11 +60,17 @@ using ColorMap = QHash<QString, QString>;
 struct ColorContext {
   const ColorScheme *scheme = nullptr;
   const ColorMap *map = nullptr;
-  QColor placeholder;
+  std::optional<QRgb> placeholder;
 };
 
-// The colour, or an invalid QColor when it cannot be resolved.
-QColor resolveColor(const ColorSpec &spec, const ColorContext &context);
+// The colour (its alpha from an alpha transform), or nullopt when it cannot
+// be resolved.
+std::optional<QRgb> resolveColor(const ColorSpec &spec, const ColorContext &context);
+// Applies colour transforms in their order.
+QRgb applyColorMods(QRgb rgb, const std::vector<ColorMod> &mods);
+// The colour t of the way from one colour to another (opaque).
+QRgb mixColors(QRgb from, QRgb to, double t);
+bool isOpaque(QRgb rgb);
 
 // Reads the current element when it is a colour choice (srgbClr, schemeClr,
 // sysClr, prstClr, scrgbClr, hslClr); an unset spec otherwise.
@@ -97,9 +104,9 @@ bool readFill(XmlStream &xml, Fill &fill);
 BlipRef readBlipFill(XmlStream &xml, bool *tiled = nullptr);
 
 // The colour a fill shows on average (solid: its colour; gradient: the mean
-// of its stops; pattern: the mean of its two colours); invalid when it has
+// of its stops; pattern: the mean of its two colours); nullopt when it has
 // none of its own (no fill, a picture, a group's fill).
-QColor averageColor(const Fill &fill, const ColorContext &context);
+std::optional<QRgb> averageColor(const Fill &fill, const ColorContext &context);
 
 struct Theme {
   ColorScheme colors;

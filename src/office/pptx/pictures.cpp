@@ -1,21 +1,15 @@
 #include "office/pptx/pictures.h"
 
-#include <QBuffer>
-#include <QImageReader>
-#include <QPainter>
 #include <cstring>
 
 #include "common/error.h"
 #include "office/pptx/xmlstream.h"
-#include "office/render/guiapplication.h"
-#include "office/render/metafile/metafile.h"
-#include "office/render/raster.h"
+#include "office/render/pictureinfo.h"
 
 namespace office::pptx {
 
 namespace {
 
-constexpr int kAverageSampleEdge = 32;
 constexpr qsizetype kMaxSvgBytes = 16 << 20;
 constexpr int kBitmapFileHeaderSize = 14;
 
@@ -63,51 +57,8 @@ PictureFormat formatByExtension(const QString &partName) {
   return PictureFormat::Unknown;
 }
 
-// Qt's name of a bitmap format, so that Qt loads only the codec it needs.
-const char *qtFormat(PictureFormat format) {
-  switch (format) {
-    case PictureFormat::Jpeg:
-      return "jpeg";
-    case PictureFormat::Png:
-      return "png";
-    case PictureFormat::Gif:
-      return "gif";
-    case PictureFormat::Tiff:
-      return "tiff";
-    case PictureFormat::Bmp:
-      return "bmp";
-    default:
-      return nullptr;
-  }
-}
+}  // namespace
 
-void attach(QImageReader &reader, QBuffer &buffer, const QByteArray &bytes, const char *format) {
-  buffer.setData(bytes);
-  buffer.open(QIODevice::ReadOnly);
-  reader.setDevice(&buffer);
-  reader.setFormat(format);
-  reader.setAllocationLimit(office::render::kDecoderAllocationLimitMb);
-}
-
-QColor meanOf(const QImage &image) {
-  const QImage rgb = image.convertToFormat(QImage::Format_ARGB32);
-  double r = 0, g = 0, b = 0, weight = 0;
-  for (int y = 0; y < rgb.height(); ++y) {
-    const QRgb *row = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-    for (int x = 0; x < rgb.width(); ++x) {
-      const double a = qAlpha(row[x]) / 255.0;
-      r += qRed(row[x]) * a;
-      g += qGreen(row[x]) * a;
-      b += qBlue(row[x]) * a;
-      weight += a;
-    }
-  }
-  if (weight <= 0) return {};
-  return QColor(int(r / weight), int(g / weight), int(b / weight));
-}
-
-// Refuses what QtSvg should not see: a document type (entities), deep
-// nesting, malformed XML, a huge file.
 void checkSvg(const QByteArray &svg) {
   if (svg.size() > kMaxSvgBytes)
     throw morvane::PictureError(
@@ -122,8 +73,6 @@ void checkSvg(const QByteArray &svg) {
     throw morvane::PictureError(error.description());
   }
 }
-
-}  // namespace
 
 PictureFormat pictureFormat(const QByteArray &bytes, const QString &contentType,
                             const QString &partName) {
@@ -188,64 +137,19 @@ PowerPoint::StoredPicture storedPicture(const QByteArray &bytes, PictureFormat f
   stored.cropTop = crop.top;
   stored.cropRight = crop.right;
   stored.cropBottom = crop.bottom;
-  if (const char *qt = qtFormat(format)) {
-    QBuffer buffer;
-    QImageReader reader;
-    attach(reader, buffer, bytes, qt);
-    const QSize size = reader.size();
-    if (size.isValid()) stored.pixelSize = size;
+  try {
+    stored.pixelSize = office::render::storedPixelSize(pictureSource(bytes, format));
+  } catch (const morvane::PictureError &) {
+    // No pixel size for a format the export cannot read.
   }
   return stored;
 }
 
-QImage drawSvg(const QByteArray &svg, QSize pixelSize, const QColor &background) {
-  checkSvg(svg);
-  office::render::ensureGuiApplication();
-  const QSize size = office::render::clampPixelSize(pixelSize);
-  QBuffer buffer;
-  QImageReader reader;
-  attach(reader, buffer, svg, "svg");
-  reader.setScaledSize(size);
-  QImage drawn;
-  if (!reader.read(&drawn) || drawn.isNull())
-    throw morvane::PictureError(
-        QStringLiteral("the SVG picture cannot be drawn (%1)").arg(reader.errorString()));
-  QImage out(drawn.size(), QImage::Format_RGB32);
-  out.fill(background.isValid() ? background : QColor(Qt::white));
-  QPainter painter(&out);
-  painter.drawImage(0, 0, drawn);
-  return out;
-}
-
-QImage decodeBitmapPicture(const QByteArray &bytes, PictureFormat format, QSize size) {
-  const char *qt = qtFormat(format);
-  if (!qt) return {};
-  QBuffer buffer;
-  QImageReader reader;
-  attach(reader, buffer, bytes, qt);
-  const QSize own = reader.size();
-  if (!own.isValid() || qint64(own.width()) * own.height() > office::render::kMaxPixels) return {};
-  if (!size.isEmpty())
-    reader.setScaledSize(own.scaled(size, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
-  QImage image;
-  if (!reader.read(&image)) return {};
-  return image;
-}
-
-QColor averagePictureColor(const QByteArray &bytes, PictureFormat format) {
+std::optional<QRgb> averagePictureColor(const QByteArray &bytes, PictureFormat format) {
   try {
-    if (format == PictureFormat::Emf || format == PictureFormat::Wmf) {
-      office::render::ensureGuiApplication();
-      return meanOf(office::render::renderMetafile(pictureSource(bytes, format),
-                                                   QSize(kAverageSampleEdge, kAverageSampleEdge)));
-    }
-    if (format == PictureFormat::Svg)
-      return meanOf(drawSvg(bytes, QSize(kAverageSampleEdge, kAverageSampleEdge), Qt::white));
-    const QImage image =
-        decodeBitmapPicture(bytes, format, QSize(kAverageSampleEdge, kAverageSampleEdge));
-    return image.isNull() ? QColor() : meanOf(image);
-  } catch (const morvane::Error &) {
-    return {};
+    return office::render::averageColour(pictureSource(bytes, format));
+  } catch (const morvane::PictureError &) {
+    return std::nullopt;
   }
 }
 

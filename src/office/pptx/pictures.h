@@ -3,15 +3,13 @@
 // The picture parts of a package as the picture export takes them: the
 // format (by the bytes, else the content type, else the part name), the
 // export's picture source, what the stored picture is (for listing and for
-// writing it unchanged), SVG pictures drawn with QtSvg (through Qt's image
-// plugin, loaded only when an SVG picture is drawn), and the average colour
-// of a picture used as a background.
+// writing it unchanged), the check an SVG picture passes before it is drawn,
+// and the average colour of a picture used as a background.
 
 #include <QByteArray>
-#include <QColor>
-#include <QImage>
-#include <QSize>
+#include <QRgb>
 #include <QString>
+#include <optional>
 
 #include "office/model/powerpoint.h"
 #include "office/render/export.h"
@@ -37,16 +35,12 @@ office::render::PictureSource pictureSource(const QByteArray &bytes, PictureForm
 PowerPoint::StoredPicture storedPicture(const QByteArray &bytes, PictureFormat format,
                                         const office::render::Crop &crop);
 
-// An SVG picture drawn at pixelSize onto background; throws
-// morvane::PictureError when it cannot be read.
-QImage drawSvg(const QByteArray &svg, QSize pixelSize, const QColor &background);
+// Throws morvane::PictureError unless the SVG's XML is one the drawing may
+// see: no document type (no entities), bounded nesting, well-formed, at
+// most 16 MB.
+void checkSvg(const QByteArray &svg);
 
-// A bitmap picture decoded at about size (its own when size is empty); null
-// when it cannot be decoded or is not a bitmap.
-QImage decodeBitmapPicture(const QByteArray &bytes, PictureFormat format, QSize size = {});
-
-// The picture's average colour, from a small decoded copy; invalid when it
-// cannot be decoded.
-QColor averagePictureColor(const QByteArray &bytes, PictureFormat format);
+// The picture's average colour; nullopt when it cannot be decoded.
+std::optional<QRgb> averagePictureColor(const QByteArray &bytes, PictureFormat format);
 
 }  // namespace office::pptx

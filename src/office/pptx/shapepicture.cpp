@@ -5,9 +5,6 @@
 #include "common/error.h"
 #include "office/pptx/chart/chart.h"
 #include "office/pptx/xmlstream.h"
-#include "office/render/atomicfile.h"
-#include "office/render/bmpwriter.h"
-#include "office/render/raster.h"
 
 namespace office::pptx {
 
@@ -89,15 +86,15 @@ std::optional<BlipSource> blipOf(const PartContext &context, const ShapeModel &s
 }
 
 QSize pixelsAt150Dpi(QSizeF inches) {
+  constexpr double kLimit = 65536;
   const double dpi = office::render::kMetafileDpi;
-  return office::render::clampPixelSize(
-      QSize(int(std::lround(inches.width() * dpi)), int(std::lround(inches.height() * dpi))));
+  return QSize(int(std::clamp(std::round(inches.width() * dpi), 1.0, kLimit)),
+               int(std::clamp(std::round(inches.height() * dpi), 1.0, kLimit)));
 }
 
 // The picture a blip shows, for the export: its stored picture, or for an
 // SVG without a fallback the SVG drawn at the shape's size.
-ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inches,
-                           const QColor &behind) {
+ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inches, QRgb behind) {
   const BlipRef &blip = source.blip;
   const QString &relId = !blip.embed.isEmpty() ? blip.embed : blip.svgEmbed;
   if (relId.isEmpty()) {
@@ -112,18 +109,14 @@ ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inche
   const PictureBytes bytes = doc.picture(source.part, relId);
   ShapePicture picture;
   if (bytes.format == PictureFormat::Svg) {
-    const office::render::Crop &c = blip.crop;
-    QSizeF whole = inches.isEmpty() ? QSizeF(4, 3) : inches;
-    whole = QSizeF(whole.width() / std::max(0.001, 1 - c.left - c.right),
-                   whole.height() / std::max(0.001, 1 - c.top - c.bottom));
-    picture.drawn =
-        office::render::cropImage(drawSvg(bytes.bytes, pixelsAt150Dpi(whole), behind), c);
+    checkSvg(bytes.bytes);
+    picture.svg = office::render::SvgPicture{bytes.bytes, inches, blip.crop, behind};
     return picture;
   }
   office::render::PictureSource stored = pictureSource(bytes.bytes, bytes.format);
   stored.crop = blip.crop;
   stored.shapeSizeInches = inches;
-  stored.background = behind;
+  stored.background = QColor::fromRgb(behind);
   picture.stored = std::move(stored);
   return picture;
 }
@@ -146,6 +139,7 @@ ShapePicture drawChartFrame(const PartContext &context, const ShapePath &path) {
   QSizeF inches = shapeSizeInches(path);
   if (inches.isEmpty()) inches = kDefaultChartInches;
   chart::ChartStyle style;
+  style.pixelSize = pixelsAt150Dpi(inches);
   style.colors = context.doc->colorContext(context.part);
   const Theme *theme = context.doc->themeOf(context.part);
   style.fontFamily = theme ? theme->minorLatin : QString();
@@ -153,19 +147,21 @@ ShapePicture drawChartFrame(const PartContext &context, const ShapePath &path) {
   Document &doc = *context.doc;
   const QString chartPart = r->target;
   style.picture = [&doc, chartPart](const QString &relId) {
+    std::optional<office::render::PictureSource> source;
     try {
       const PictureBytes bytes = doc.picture(chartPart, relId);
-      return decodeBitmapPicture(bytes.bytes, bytes.format);
+      source = pictureSource(bytes.bytes, bytes.format);
     } catch (const morvane::PictureError &) {
-      return QImage();
     }
+    return source;
   };
   ShapePicture picture;
   try {
-    picture.drawn =
-        shape.content == FrameContent::ChartEx
-            ? chart::drawChartEx(xml, r->target, pixelsAt150Dpi(inches), style, &picture.warning)
-            : chart::drawChart(xml, r->target, pixelsAt150Dpi(inches), style, &picture.warning);
+    chart::BuiltChart built = shape.content == FrameContent::ChartEx
+                                  ? chart::buildChartEx(xml, r->target, style)
+                                  : chart::buildChart(xml, r->target, style);
+    picture.chart = std::move(built.spec);
+    picture.warning = built.warning;
   } catch (const morvane::PictureError &) {
     throw;
   } catch (const morvane::Error &error) {
@@ -190,7 +186,7 @@ QSizeF shapeSizeInches(const ShapePath &path) {
   return QSizeF(cx / kEmuPerInch, cy / kEmuPerInch);
 }
 
-QColor colorBehind(const PartContext &context, const ShapePath &path) {
+QRgb colorBehind(const PartContext &context, const ShapePath &path) {
   const ShapeModel *owner = path.shape;
   // A group fill is the fill of the nearest group that has one.
   for (auto group = path.groups.rbegin();
@@ -205,8 +201,8 @@ QColor colorBehind(const PartContext &context, const ShapePath &path) {
     }
   }
   if (!owner->useBackgroundFill) {
-    const QColor own = context.doc->fillColor(fill, context.part, colors);
-    if (own.isValid() && own.alpha() == 255) return own;
+    const std::optional<QRgb> own = context.doc->fillColor(fill, context.part, colors);
+    if (own && isOpaque(*own)) return *own;
   }
   return context.doc->backgroundColor(context.part);
 }
@@ -232,7 +228,7 @@ PictureBytes storedShapePicture(const PartContext &context, const ShapePath &pat
   if (!source) failNoPicture();
   const BlipRef &blip = source->blip;
   const QString &relId = !blip.svgEmbed.isEmpty() ? blip.svgEmbed : blip.embed;
-  if (relId.isEmpty()) pictureOfBlip(*context.doc, *source, {}, Qt::white);  // throws the reason
+  if (relId.isEmpty()) pictureOfBlip(*context.doc, *source, {}, 0xFFFFFFFF);  // throws the reason
   if (crop) *crop = blip.crop;
   return context.doc->picture(source->part, relId);
 }
@@ -243,7 +239,7 @@ ShapePicture backgroundPicture(const PartContext &context) {
     throw morvane::Error(
         QStringLiteral("The background of %1 is not a picture").arg(context.where));
   return pictureOfBlip(*context.doc, {background.definedIn, background.fill.blip},
-                       context.doc->slideSizeInches(), Qt::white);
+                       context.doc->slideSizeInches(), 0xFFFFFFFF);
 }
 
 PictureBytes storedBackgroundPicture(const PartContext &context, office::render::Crop *crop) {
@@ -264,17 +260,16 @@ void writeShapePicture(const ShapePicture &picture, const QString &path,
                        PowerPoint::PpShapeFormat filter) {
   if (filter != PowerPoint::ppShapeFormatJPG && filter != PowerPoint::ppShapeFormatBMP)
     throw morvane::Error(QStringLiteral("Export filter %1 is not supported").arg(int(filter)));
-  if (picture.stored) {
-    if (filter == PowerPoint::ppShapeFormatJPG)
-      office::render::exportJpeg(*picture.stored, path);
-    else
-      office::render::exportBmp(*picture.stored, path);
-    return;
-  }
-  const QByteArray bytes = filter == PowerPoint::ppShapeFormatJPG
-                               ? office::render::encodeJpeg(picture.drawn)
-                               : office::render::encodeBmp24(picture.drawn);
-  office::render::writeFileAtomically(path, bytes);
+  const bool jpeg = filter == PowerPoint::ppShapeFormatJPG;
+  if (picture.stored)
+    jpeg ? office::render::exportJpeg(*picture.stored, path)
+         : office::render::exportBmp(*picture.stored, path);
+  else if (picture.svg)
+    jpeg ? office::render::exportSvgJpeg(*picture.svg, path)
+         : office::render::exportSvgBmp(*picture.svg, path);
+  else if (picture.chart)
+    jpeg ? office::render::exportChartJpeg(*picture.chart, path)
+         : office::render::exportChartBmp(*picture.chart, path);
 }
 
 }  // namespace office::pptx

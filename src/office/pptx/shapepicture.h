@@ -5,7 +5,7 @@
 // picture fill or an embedded object's preview; a chart drawn from its part;
 // a slide background's picture.
 
-#include <QImage>
+#include <QRgb>
 #include <QSizeF>
 #include <QString>
 #include <memory>
@@ -14,7 +14,9 @@
 
 #include "office/model/powerpoint.h"
 #include "office/pptx/document.h"
+#include "office/render/chart/chartspec.h"
 #include "office/render/export.h"
+#include "office/render/svgpicture.h"
 
 namespace office::pptx {
 
@@ -39,13 +41,15 @@ QSizeF shapeSizeInches(const ShapePath &path);
 
 // The colour the slide shows behind the shape: its own fill, else the
 // slide's background (its own or inherited), white when none.
-QColor colorBehind(const PartContext &context, const ShapePath &path);
+QRgb colorBehind(const PartContext &context, const ShapePath &path);
 
-// The result of drawing or finding a shape's picture.
+// What the export writes for a shape: one of a stored picture, an SVG
+// picture or a chart.
 struct ShapePicture {
-  std::optional<office::render::PictureSource> stored;  // a stored picture for the export
-  QImage drawn;                                         // or a drawn one (charts, SVG)
-  QString warning;                                      // what the user should know
+  std::optional<office::render::PictureSource> stored;
+  std::optional<office::render::SvgPicture> svg;
+  std::optional<office::render::ChartSpec> chart;
+  QString warning;  // what the user should know
 };
 
 // The picture Export writes for the shape; throws morvane::PictureError when

@@ -2,11 +2,18 @@
 
 #include <zip.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QByteArray>
-#include <QFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "common/error.h"
+#include "common/filenames.h"
+#include "common/posixio.h"
 #include "office/pptx/ziprecovery.h"
 
 namespace office::pptx {
@@ -75,15 +82,32 @@ std::vector<ZipEntry> listEntries(zip_t *archive, const ZipLimits &limits) {
   return entries;
 }
 
+// The whole file, for reading it from its local headers.
 QByteArray readFileForRecovery(const QString &path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    fail(QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
-  if (file.size() > kMaxRecoveredFileBytes)
+  const int fd = ::open(morvane::fileNameBytes(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    fail(QStringLiteral("the file cannot be read (%1)")
+             .arg(QString::fromLocal8Bit(std::strerror(errno))));
+  struct stat info {};
+  const bool sized = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (!sized || info.st_size > kMaxRecoveredFileBytes) {
+    ::close(fd);
     fail(
         QStringLiteral("the file is damaged (its ZIP directory cannot be read) and too large to "
                        "recover from its entries"));
-  return file.readAll();
+  }
+  QByteArray bytes(qsizetype(info.st_size), Qt::Uninitialized);
+  const bool read = morvane::readFully(fd, bytes.data(), std::size_t(bytes.size()));
+  ::close(fd);
+  if (!read) fail(QStringLiteral("the file cannot be read whole"));
+  return bytes;
+}
+
+// The file's size, for checking the sizes its entries declare.
+std::uint64_t fileSize(const QString &path) {
+  struct stat info {};
+  return ::stat(morvane::fileNameBytes(path).constData(), &info) == 0 ? std::uint64_t(info.st_size)
+                                                                      : 0;
 }
 
 }  // namespace
@@ -104,7 +128,7 @@ ZipArchive::~ZipArchive() = default;
 std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, const ZipLimits &limits) {
   auto backend = std::make_unique<Backend>();
   int code = ZIP_ER_OK;
-  zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &code);
+  zip_t *archive = zip_open(morvane::fileNameBytes(path).constData(), ZIP_RDONLY, &code);
   if (!archive) {
     if (code == ZIP_ER_OPEN || code == ZIP_ER_READ || !directoryUnusable(code))
       fail(
@@ -112,7 +136,7 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const QString &path, const ZipLimit
     return fromBytes(readFileForRecovery(path), limits);
   }
   backend->archive.reset(archive);
-  backend->archiveBytes = std::uint64_t(QFile(path).size());
+  backend->archiveBytes = fileSize(path);
   std::unique_ptr<ZipArchive> zip(new ZipArchive(std::move(backend), limits));
   zip->index(listEntries(archive, limits), zip->backend_->archiveBytes);
   return zip;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "office/pptx/drawingml.h"
+#include "office/render/chart/chartspec.h"
 
 namespace office::pptx::chart {
 
@@ -23,7 +24,7 @@ inline constexpr std::size_t kMaxPointsPerChart = 256000;
 inline constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 enum class PlotKind { Bar, Line, Pie, Doughnut, Area, Scatter, Radar, Other };
-enum class Grouping { Standard, Clustered, Stacked, PercentStacked };
+using Grouping = office::render::ChartGrouping;
 
 struct TextStyle {
   double sizePt = 0;  // 0: not given
@@ -54,6 +55,7 @@ struct Series {
   ShapeStyle style;
   std::vector<DataPoint> points;  // c:dPt
   std::optional<MarkerSymbol> marker;
+  double markerSizePt = 0;  // 0: not given
   ShapeStyle markerStyle;
   bool smooth = false;
   int order = 0;
@@ -84,7 +86,7 @@ struct PlotGroup {
   std::vector<unsigned> axisIds;
 };
 
-enum class AxisKind { Category, Value, Date, Series };
+using AxisKind = office::render::ChartAxisKind;
 
 struct Axis {
   unsigned id = 0;

@@ -374,6 +374,8 @@ void ChartReader::readMarker(Series &series) {
   while (xml_.nextChild(depth)) {
     if (xml_.is(QLatin1StringView("symbol")))
       series.marker = markerSymbol(value());
+    else if (xml_.is(QLatin1StringView("size")))
+      series.markerSizePt = double(std::clamp<qint64>(intValue(5), 2, 72));
     else if (xml_.is(QLatin1StringView("spPr")))
       series.markerStyle = readShapeStyle();
   }

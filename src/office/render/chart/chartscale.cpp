@@ -1,20 +1,18 @@
-// Colours, scales and number formats of the chart painter.
+// Paints, fonts, scales and number formats of the chart painter.
 
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
 
-#include "office/pptx/chart/painting.h"
+#include "office/render/chart/painting.h"
 
-namespace office::pptx::chart {
+namespace office::render::chart {
 
 namespace {
 
 constexpr int kMaxTicks = 200;
 // Excel and LibreOffice choose at most about ten intervals on their own.
 constexpr int kMaxAutoIntervals = 10;
-constexpr double kDefaultLinePt = 2.25;
-constexpr double kDefaultOutlinePt = 0.75;
 
 // The 1-2-5 step at least raw.
 double niceStep(double raw) {
@@ -23,17 +21,6 @@ double niceStep(double raw) {
   for (double factor : {1.0, 2.0, 5.0, 10.0})
     if (factor * magnitude >= raw * (1 - 1e-9)) return factor * magnitude;
   return 10 * magnitude;
-}
-
-QColor variant(const QColor &base, int round) {
-  // Later rounds of the six accents: darker and lighter by turns.
-  static const double lumMod[] = {1.0, 0.6, 0.8, 0.8, 0.6, 0.5};
-  static const double lumOff[] = {0.0, 0.0, 0.2, 0.0, 0.4, 0.0};
-  const int r = round % 6;
-  float h, s, l, a;
-  base.getHslF(&h, &s, &l, &a);
-  return QColor::fromHslF(std::max(h, 0.0f), s,
-                          float(std::clamp(l * lumMod[r] + lumOff[r], 0.0, 1.0)), a);
 }
 
 // The first section of a number format, with its literal text resolved:
@@ -102,6 +89,8 @@ QString groupThousands(const QString &digits) {
 
 }  // namespace
 
+QFont Canvas::font(const ChartText &text) const { return font(text.sizePt, text.bold); }
+
 QFont Canvas::font(double pointSize, bool bold) const {
   QFont f(family.isEmpty() ? QStringLiteral("Calibri") : family);
   f.setPixelSize(std::max(1, int(std::lround(pointSize * kPixelsPerPoint))));
@@ -109,74 +98,22 @@ QFont Canvas::font(double pointSize, bool bold) const {
   return f;
 }
 
-QColor Canvas::resolve(const ColorSpec &spec, const QColor &fallback) const {
-  const QColor c = resolveColor(spec, colors);
-  return c.isValid() ? c : fallback;
+QPen penOf(const ChartPaint &paint) {
+  if (!paint.line) return Qt::NoPen;
+  QPen pen(QColor::fromRgba(*paint.line), std::max(1.0, paint.lineWidthPt * kPixelsPerPoint));
+  pen.setJoinStyle(Qt::RoundJoin);
+  pen.setCapStyle(Qt::RoundCap);
+  return pen;
 }
 
-QColor Canvas::autoColor(int index, int count) const {
-  const int colorStyle = ((std::max(chartStyle, 1) - 1) % 8) + 1;
-  if (colorStyle == 1) {
-    const double level = 0.25 + 0.5 * (count > 1 ? double(index) / (count - 1) : 0);
-    return QColor::fromRgbF(float(level), float(level), float(level));
-  }
-  if (colorStyle >= 3) {
-    ColorSpec accent;
-    accent.kind = ColorSpec::Kind::Scheme;
-    accent.scheme = QStringLiteral("accent%1").arg(colorStyle - 2);
-    const QColor base = resolve(accent, QColor(0x4F, 0x81, 0xBD));
-    float h, s, l, a;
-    base.getHslF(&h, &s, &l, &a);
-    // From a dark shade to a light tint of the one accent.
-    const double t = count > 1 ? double(index) / (count - 1) : 0.5;
-    return QColor::fromHslF(std::max(h, 0.0f), s,
-                            float(std::clamp(l * (0.5 + t * 0.9), 0.0, 0.92)));
-  }
-  ColorSpec accent;
-  accent.kind = ColorSpec::Kind::Scheme;
-  accent.scheme = QStringLiteral("accent%1").arg(index % 6 + 1);
-  return variant(resolve(accent, QColor(0x4F, 0x81, 0xBD)), index / 6);
+QBrush brushOf(const ChartPaint &paint) {
+  return paint.fill ? QBrush(QColor::fromRgba(*paint.fill)) : QBrush(Qt::NoBrush);
 }
 
-QColor Canvas::mix(double towardsBackground) const {
-  const double t = std::clamp(towardsBackground, 0.0, 1.0);
-  return QColor::fromRgbF(float(text.redF() * (1 - t) + background.redF() * t),
-                          float(text.greenF() * (1 - t) + background.greenF() * t),
-                          float(text.blueF() * (1 - t) + background.blueF() * t));
-}
-
-Paint paintOf(const Canvas &canvas, const ShapeStyle &style, const QColor &autoColor,
-              bool lineSeries) {
-  Paint paint;
-  switch (style.fill.kind) {
-    case Fill::Kind::Unset:
-      if (!lineSeries) paint.fill = autoColor;
-      break;
-    case Fill::Kind::None:
-      break;
-    case Fill::Kind::Blip:
-    case Fill::Kind::Group:
-      paint.fill = autoColor;
-      break;
-    default:
-      paint.fill = averageColor(style.fill, canvas.colors);
-      if (!paint.fill.isValid()) paint.fill = autoColor;
-  }
-  switch (style.line.kind) {
-    case Fill::Kind::Unset:
-      if (lineSeries) paint.line = autoColor;
-      break;
-    case Fill::Kind::None:
-      break;
-    default:
-      paint.line = averageColor(style.line, canvas.colors);
-      if (!paint.line.isValid()) paint.line = autoColor;
-  }
-  const double widthPt = style.lineWidthPt > 0 ? style.lineWidthPt
-                         : lineSeries          ? kDefaultLinePt
-                                               : kDefaultOutlinePt;
-  paint.lineWidthPx = std::max(1.0, widthPt * kPixelsPerPoint);
-  return paint;
+const ChartPaint &pointPaint(const ChartSeries &series, int index) {
+  for (const auto &[point, paint] : series.pointPaints)
+    if (point == index) return paint;
+  return series.paint;
 }
 
 double ValueScale::position(double value) const {
@@ -206,7 +143,7 @@ std::vector<double> ValueScale::ticks() const {
   return out;
 }
 
-ValueScale makeScale(double low, double high, const Axis *axis, int maxTicks, bool exact) {
+ValueScale makeScale(double low, double high, const ChartAxis *axis, int maxTicks, bool exact) {
   ValueScale scale;
   if (!std::isfinite(low) || !std::isfinite(high)) low = 0, high = 1;
   if (axis) {
@@ -309,33 +246,38 @@ double CategoryScale::center(int index) const {
   return from + (i + 0.5) * band();
 }
 
-int categoryCount(const PlotGroup &group) {
+int categoryCount(const ChartGroup &group) {
   std::size_t n = 0;
-  for (const Series &s : group.series) n = std::max({n, s.values.size(), s.categories.size()});
+  for (const ChartSeries &s : group.series) n = std::max({n, s.values.size(), s.categories.size()});
   return int(std::max<std::size_t>(n, 1));
 }
 
-const std::vector<QString> *categoryLabels(const PlotGroup &group) {
-  for (const Series &s : group.series)
+const std::vector<QString> *categoryLabels(const ChartGroup &group) {
+  for (const ChartSeries &s : group.series)
     if (!s.categories.empty()) return &s.categories;
   return nullptr;
 }
 
-void valueRange(const PlotGroup &group, double &low, double &high) {
+bool isStacked(const ChartGroup &group) {
+  return group.grouping == ChartGrouping::Stacked ||
+         group.grouping == ChartGrouping::PercentStacked;
+}
+
+void valueRange(const ChartGroup &group, double &low, double &high) {
   low = std::numeric_limits<double>::infinity();
   high = -low;
-  const bool stacked = group.grouping == Grouping::Stacked;
-  if (group.grouping == Grouping::PercentStacked) {
+  const bool stacked = group.grouping == ChartGrouping::Stacked;
+  if (group.grouping == ChartGrouping::PercentStacked) {
     low = 0;
     high = 1;
     for (int i = 0; i < categoryCount(group); ++i)
-      for (const Series &s : group.series)
+      for (const ChartSeries &s : group.series)
         if (std::size_t(i) < s.values.size() && s.values[std::size_t(i)] < 0) low = -1;
     return;
   }
   for (int i = 0; i < categoryCount(group); ++i) {
     double positive = 0, negative = 0;
-    for (const Series &s : group.series) {
+    for (const ChartSeries &s : group.series) {
       if (std::size_t(i) >= s.values.size() || std::isnan(s.values[std::size_t(i)])) continue;
       const double v = s.values[std::size_t(i)];
       if (stacked) {
@@ -351,4 +293,4 @@ void valueRange(const PlotGroup &group, double &low, double &high) {
   if (!std::isfinite(low)) low = 0, high = 1;
 }
 
-}  // namespace office::pptx::chart
+}  // namespace office::render::chart

@@ -1,0 +1,102 @@
+#include "office/render/pictureinfo.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageReader>
+
+#include "common/error.h"
+#include "office/render/guiapplication.h"
+#include "office/render/metafile/metafile.h"
+#include "office/render/raster.h"
+
+namespace office::render {
+
+namespace {
+
+constexpr int kSampleEdge = 32;
+
+// Qt's name of a bitmap format; empty: Qt tells it by the bytes (GIF, BMP
+// files, which PictureSource files as Unknown); nullptr: not a bitmap.
+const char *qtFormat(BlipFormat format) {
+  switch (format) {
+    case BlipFormat::Jpeg:
+      return "jpeg";
+    case BlipFormat::Png:
+      return "png";
+    case BlipFormat::Tiff:
+      return "tiff";
+    case BlipFormat::Dib:
+      return "bmp";
+    case BlipFormat::Unknown:
+      return "";
+    default:
+      return nullptr;
+  }
+}
+
+QByteArray readableBytes(const PictureSource &picture) {
+  return picture.format == BlipFormat::Dib ? bmpFileHeaderForDib(picture.data) + picture.data
+                                           : picture.data;
+}
+
+std::optional<QRgb> meanOf(const QImage &image) {
+  const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+  double r = 0, g = 0, b = 0, weight = 0;
+  for (int y = 0; y < argb.height(); ++y) {
+    const QRgb *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+    for (int x = 0; x < argb.width(); ++x) {
+      const double a = qAlpha(row[x]) / 255.0;
+      r += qRed(row[x]) * a;
+      g += qGreen(row[x]) * a;
+      b += qBlue(row[x]) * a;
+      weight += a;
+    }
+  }
+  if (weight <= 0) return std::nullopt;
+  return qRgb(int(r / weight), int(g / weight), int(b / weight));
+}
+
+std::optional<QRgb> bitmapAverage(const PictureSource &picture, const char *format) {
+  QByteArray bytes = readableBytes(picture);
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, format);
+  reader.setAllocationLimit(kDecoderAllocationLimitMb);
+  const QSize size = reader.size();
+  if (!size.isValid() || qint64(size.width()) * size.height() > kMaxPixels) return std::nullopt;
+  reader.setScaledSize(
+      size.scaled(kSampleEdge, kSampleEdge, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+  QImage image;
+  if (!reader.read(&image)) return std::nullopt;
+  return meanOf(image);
+}
+
+}  // namespace
+
+QSize storedPixelSize(const PictureSource &picture) {
+  const char *format = qtFormat(picture.format);
+  if (!format) return {};
+  try {
+    QByteArray bytes = readableBytes(picture);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    const QSize size = reader.size();
+    return size.isValid() && !size.isEmpty() ? size : QSize();
+  } catch (const morvane::Error &) {
+    return {};
+  }
+}
+
+std::optional<QRgb> averageColour(const PictureSource &picture) {
+  try {
+    if (const char *format = qtFormat(picture.format)) return bitmapAverage(picture, format);
+    if (picture.format != BlipFormat::Emf && picture.format != BlipFormat::Wmf) return std::nullopt;
+    ensureGuiApplication();
+    return meanOf(renderMetafile(picture, QSize(kSampleEdge, kSampleEdge)));
+  } catch (const morvane::Error &) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace office::render
