@@ -223,6 +223,13 @@ class PptxCorpusTest : public QObject {
     shape.Export(path, PowerPoint::ppShapeFormatBMP);
     const QImage image(path, "bmp");
     QVERIFY2(!image.isNull(), qPrintable(file + QLatin1Char(' ') + where));
+    // A chart part is described as the chart it is, at the size it is drawn.
+    if (truth.contains(QLatin1String("chart"))) {
+      const PowerPoint::StoredPicture stored = shape.Picture();
+      QCOMPARE(stored.format, QStringLiteral("CHART"));
+      QCOMPARE(stored.pixelSize, image.size());
+      QVERIFY(shape.OriginalPicture().contains("chartSpace"));
+    }
     compareAspect(file, where + QStringLiteral(" chart warning"), shape.ExportWarning(), QString());
   }
 };

@@ -88,7 +88,10 @@ enum MsoFillType : std::int32_t {
 // Beyond the object model: what a picture holds as stored in the file, for
 // listing and for writing it out unchanged.
 struct StoredPicture {
-  // "JPEG", "PNG", "GIF", "TIFF", "DIB", "BMP", "EMF", "WMF", "PICT", "SVG".
+  // "JPEG", "PNG", "GIF", "TIFF", "DIB", "BMP", "EMF", "WMF", "PICT", "SVG";
+  // "CHART" for a chart of a PowerPoint 2007+ file, which stores no picture
+  // but its chart part (XML), from which Export draws it (pixelSize is then
+  // the size it is drawn at, extension "xml").
   QString format;
   // Pixel size where the format has one (bitmaps); empty for metafiles.
   QSize pixelSize;

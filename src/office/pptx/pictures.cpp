@@ -57,6 +57,41 @@ PictureFormat formatByExtension(const QString &partName) {
   return PictureFormat::Unknown;
 }
 
+struct FormatNames {
+  const char *name;
+  const char *extension;
+};
+
+FormatNames namesOf(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::Jpeg:
+      return {"JPEG", "jpg"};
+    case PictureFormat::Png:
+      return {"PNG", "png"};
+    case PictureFormat::Gif:
+      return {"GIF", "gif"};
+    case PictureFormat::Tiff:
+      return {"TIFF", "tif"};
+    case PictureFormat::Bmp:
+      return {"BMP", "bmp"};
+    case PictureFormat::Emf:
+      return {"EMF", "emf"};
+    case PictureFormat::Wmf:
+      return {"WMF", "wmf"};
+    case PictureFormat::Pict:
+      return {"PICT", "pct"};
+    case PictureFormat::Svg:
+      return {"SVG", "svg"};
+    case PictureFormat::Wdp:
+      return {"WDP", "wdp"};
+    case PictureFormat::Chart:
+      return {"CHART", "xml"};
+    case PictureFormat::Unknown:
+      break;
+  }
+  return {"unknown", "bin"};
+}
+
 }  // namespace
 
 void checkSvg(const QByteArray &svg) {
@@ -82,11 +117,7 @@ PictureFormat pictureFormat(const QByteArray &bytes, const QString &contentType,
   return byType != PictureFormat::Unknown ? byType : formatByExtension(partName);
 }
 
-QString formatName(PictureFormat format) {
-  static const char *const names[] = {"JPEG", "PNG",  "GIF", "TIFF", "BMP",    "EMF",
-                                      "WMF",  "PICT", "SVG", "WDP",  "unknown"};
-  return QLatin1String(names[int(format)]);
-}
+QString formatName(PictureFormat format) { return QLatin1String(namesOf(format).name); }
 
 office::render::PictureSource pictureSource(const QByteArray &bytes, PictureFormat format) {
   using office::render::BlipFormat;
@@ -127,11 +158,9 @@ office::render::PictureSource pictureSource(const QByteArray &bytes, PictureForm
 
 PowerPoint::StoredPicture storedPicture(const QByteArray &bytes, PictureFormat format,
                                         const office::render::Crop &crop) {
-  static const char *const extensions[] = {"jpg", "png", "gif", "tif", "bmp", "emf",
-                                           "wmf", "pct", "svg", "wdp", "bin"};
   PowerPoint::StoredPicture stored;
   stored.format = formatName(format);
-  stored.extension = QLatin1String(extensions[int(format)]);
+  stored.extension = QLatin1String(namesOf(format).extension);
   stored.storedBytes = bytes.size();
   stored.cropLeft = crop.left;
   stored.cropTop = crop.top;

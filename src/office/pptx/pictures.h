@@ -16,7 +16,8 @@
 
 namespace office::pptx {
 
-enum class PictureFormat { Jpeg, Png, Gif, Tiff, Bmp, Emf, Wmf, Pict, Svg, Wdp, Unknown };
+// Chart: not a picture but a chart part, which the export draws.
+enum class PictureFormat { Jpeg, Png, Gif, Tiff, Bmp, Emf, Wmf, Pict, Svg, Wdp, Unknown, Chart };
 
 // The format of a picture: its bytes decide where they are recognisable,
 // then the content type, then the part name's extension.

@@ -175,7 +175,9 @@ class ShapeObject : public PowerPoint::Shape {
   PowerPoint::StoredPicture Picture() override {
     office::render::Crop crop;
     const PictureBytes bytes = storedShapePicture(context_, path_, &crop);
-    return describe(bytes, crop);
+    PowerPoint::StoredPicture stored = describe(bytes, crop);
+    if (bytes.format == PictureFormat::Chart) stored.pixelSize = chartPixelSize(path_);
+    return stored;
   }
 
   QByteArray OriginalPicture() override {

@@ -121,8 +121,14 @@ ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inche
   return picture;
 }
 
-ShapePicture drawChartFrame(const PartContext &context, const ShapePath &path) {
-  const ShapeModel &shape = *path.shape;
+bool isChartFrame(const ShapeModel &shape) {
+  return shape.element == Element::GraphicFrame &&
+         (shape.content == FrameContent::Chart || shape.content == FrameContent::ChartEx);
+}
+
+// The chart part of a chart frame; throws morvane::PictureError when it is
+// missing or cannot be read.
+PictureBytes chartPart(const PartContext &context, const ShapeModel &shape) {
   const Relationship *r = context.doc->package().relationships(context.part).byId(shape.chartRelId);
   if (!r || r->external)
     throw morvane::PictureError(
@@ -130,26 +136,37 @@ ShapePicture drawChartFrame(const PartContext &context, const ShapePath &path) {
   if (!context.doc->package().hasPart(r->target))
     throw morvane::PictureError(
         QStringLiteral("the chart part %1 is missing from the file").arg(r->target));
-  QByteArray xml;
+  PictureBytes part;
+  part.partName = r->target;
+  part.format = PictureFormat::Chart;
   try {
-    xml = context.doc->package().readPart(r->target);
+    part.bytes = context.doc->package().readPart(r->target);
   } catch (const morvane::Error &error) {
     throw morvane::PictureError(error.description());
   }
-  QSizeF inches = shapeSizeInches(path);
-  if (inches.isEmpty()) inches = kDefaultChartInches;
+  return part;
+}
+
+QSizeF chartInches(const ShapePath &path) {
+  const QSizeF inches = shapeSizeInches(path);
+  return inches.isEmpty() ? kDefaultChartInches : inches;
+}
+
+ShapePicture drawChartFrame(const PartContext &context, const ShapePath &path) {
+  const ShapeModel &shape = *path.shape;
+  const PictureBytes part = chartPart(context, shape);
   chart::ChartStyle style;
-  style.pixelSize = pixelsAt150Dpi(inches);
+  style.pixelSize = pixelsAt150Dpi(chartInches(path));
   style.colors = context.doc->colorContext(context.part);
   const Theme *theme = context.doc->themeOf(context.part);
   style.fontFamily = theme ? theme->minorLatin : QString();
   style.background = colorBehind(context, path);
   Document &doc = *context.doc;
-  const QString chartPart = r->target;
-  style.picture = [&doc, chartPart](const QString &relId) {
+  const QString chartName = part.partName;
+  style.picture = [&doc, chartName](const QString &relId) {
     std::optional<office::render::PictureSource> source;
     try {
-      const PictureBytes bytes = doc.picture(chartPart, relId);
+      const PictureBytes bytes = doc.picture(chartName, relId);
       source = pictureSource(bytes.bytes, bytes.format);
     } catch (const morvane::PictureError &) {
     }
@@ -158,8 +175,8 @@ ShapePicture drawChartFrame(const PartContext &context, const ShapePath &path) {
   ShapePicture picture;
   try {
     chart::BuiltChart built = shape.content == FrameContent::ChartEx
-                                  ? chart::buildChartEx(xml, r->target, style)
-                                  : chart::buildChart(xml, r->target, style);
+                                  ? chart::buildChartEx(part.bytes, part.partName, style)
+                                  : chart::buildChart(part.bytes, part.partName, style);
     picture.chart = std::move(built.spec);
     picture.warning = built.warning;
   } catch (const morvane::PictureError &) {
@@ -207,11 +224,11 @@ QRgb colorBehind(const PartContext &context, const ShapePath &path) {
   return context.doc->backgroundColor(context.part);
 }
 
+QSize chartPixelSize(const ShapePath &path) { return pixelsAt150Dpi(chartInches(path)); }
+
 ShapePicture shapePicture(const PartContext &context, const ShapePath &path) {
   const ShapeModel &shape = *path.shape;
-  if (shape.element == Element::GraphicFrame &&
-      (shape.content == FrameContent::Chart || shape.content == FrameContent::ChartEx))
-    return drawChartFrame(context, path);
+  if (isChartFrame(shape)) return drawChartFrame(context, path);
   const auto source = blipOf(context, shape);
   if (!source) failNoPicture();
   return pictureOfBlip(*context.doc, *source, shapeSizeInches(path), colorBehind(context, path));
@@ -220,10 +237,7 @@ ShapePicture shapePicture(const PartContext &context, const ShapePath &path) {
 PictureBytes storedShapePicture(const PartContext &context, const ShapePath &path,
                                 office::render::Crop *crop) {
   const ShapeModel &shape = *path.shape;
-  if (shape.element == Element::GraphicFrame &&
-      (shape.content == FrameContent::Chart || shape.content == FrameContent::ChartEx))
-    throw morvane::PictureError(
-        QStringLiteral("the chart is drawn from its data; the file stores no picture of it"));
+  if (isChartFrame(shape)) return chartPart(context, shape);
   const auto source = blipOf(context, shape);
   if (!source) failNoPicture();
   const BlipRef &blip = source->blip;

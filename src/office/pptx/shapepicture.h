@@ -55,9 +55,12 @@ struct ShapePicture {
 // The picture Export writes for the shape; throws morvane::PictureError when
 // it cannot be read, morvane::Error when the shape holds none.
 ShapePicture shapePicture(const PartContext &context, const ShapePath &path);
-// The stored picture behind it (for an SVG picture, the SVG itself).
+// The stored picture behind it (for an SVG picture, the SVG itself; for a
+// chart, its chart part, format PictureFormat::Chart).
 PictureBytes storedShapePicture(const PartContext &context, const ShapePath &path,
                                 office::render::Crop *crop);
+// The pixel size a chart frame is drawn at (150 dpi).
+QSize chartPixelSize(const ShapePath &path);
 
 // The same for the background of a slide-like part; throws morvane::Error
 // when the background is not a picture.

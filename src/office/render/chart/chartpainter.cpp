@@ -25,7 +25,7 @@ struct LegendEntry {
   ChartPaint paint;
   bool line = false;
   ChartMarker marker = ChartMarker::None;
-  ChartPaint markerPaint;
+  ChartPaint markerPaint = {};
 };
 
 bool isCartesian(ChartPlot plot) {
