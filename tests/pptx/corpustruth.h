@@ -3,10 +3,12 @@
 // The reference corpus of PowerPoint 2007+ files and its readings
 // (MORVANE_SHARED_DIR/corpus-pptx and corpus-pptx-truth).
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
+#include <QTest>
 
 namespace testpptx {
 
@@ -21,6 +23,18 @@ inline QJsonObject readTruth(const QString &file) {
   QFile f(sharedDir() + QStringLiteral("/corpus-pptx-truth/") + file + QStringLiteral(".json"));
   if (!f.open(QIODevice::ReadOnly)) return {};
   return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+inline bool corpusAvailable() {
+  return !sharedDir().isEmpty() && QDir(sharedDir() + QStringLiteral("/corpus-pptx")).exists();
+}
+
+// One row "file" per corpus file, for a data-driven test.
+inline void addCorpusRows() {
+  QTest::addColumn<QString>("file");
+  const QDir dir(sharedDir() + QStringLiteral("/corpus-pptx"));
+  for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+    QTest::newRow(qPrintable(name)) << name;
 }
 
 }  // namespace testpptx

@@ -75,17 +75,12 @@ class PptxCorpusTest : public QObject {
 
  private slots:
   void initTestCase() {
-    if (sharedDir().isEmpty() || !QDir(sharedDir() + QStringLiteral("/corpus-pptx")).exists())
+    if (!testpptx::corpusAvailable())
       QSKIP("The reference corpus (MORVANE_SHARED_DIR/corpus-pptx) is not available");
     QVERIFY(out_.isValid());
   }
 
-  void corpus_data() {
-    QTest::addColumn<QString>("file");
-    const QDir dir(sharedDir() + QStringLiteral("/corpus-pptx"));
-    for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
-      QTest::newRow(qPrintable(name)) << name;
-  }
+  void corpus_data() { testpptx::addCorpusRows(); }
 
   void corpus() {
     QFETCH(QString, file);
