@@ -228,6 +228,15 @@ class AtomicFileTest : public QObject {
     const QString path = fileNameFromBytes(folder) + QStringLiteral("/Img0001.Jpg");
     writeFileAtomically(path, "x");
     QCOMPARE(::access((folder + "/Img0001.Jpg").constData(), F_OK), 0);
+
+    // What a Qt file dialog returns for that file (U+FFFD for the byte) leads
+    // back to it; an existing or unrelated path stays as it is.
+    const QString lossy = QString::fromUtf8(folder + "/Img0001.Jpg");
+    QVERIFY(lossy.contains(QChar::ReplacementCharacter));
+    QCOMPARE(fileNameBytes(recoverFileName(lossy)), folder + "/Img0001.Jpg");
+    QCOMPARE(recoverFileName(dir.path()), dir.path());
+    const QString missing = dir.path() + QStringLiteral("/x\uFFFDy");
+    QCOMPARE(recoverFileName(missing), missing);
   }
 };
 
