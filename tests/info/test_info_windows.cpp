@@ -2,15 +2,18 @@
 // command, the blinking version line, the link colours under the pointer,
 // the links themselves, the keyboard, and the exact help text.
 
+#include <QFile>
 #include <QFrame>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include "app/frmMain.h"
+#include "closeinfowindows.h"
 #include "common/version.h"
 #include "info/frmAbout.h"
 #include "info/frmhelp.h"
@@ -21,15 +24,6 @@ namespace {
 const QColor kNavy(0, 0, 128);
 
 QColor textColour(const QWidget *label) { return label->palette().color(QPalette::WindowText); }
-
-// Closes whichever information windows are open and waits until they are gone.
-void closeAll() {
-  QPointer<frmAbout> about = frmAbout::instance();
-  QPointer<frmhelp> help = frmhelp::instance();
-  if (about) about->close();
-  if (help) help->close();
-  QTRY_VERIFY(about.isNull() && help.isNull());
-}
 
 int topLevelsOf(const char *className) {
   int count = 0;
@@ -44,7 +38,7 @@ class TestInfoWindows : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() { closeAll(); }
+  void cleanup() { closeInfoWindows(); }
 
   void helpOnePerCommand();
   void helpTextByteForByte();
@@ -62,6 +56,8 @@ class TestInfoWindows : public QObject {
   void spaceOnOkCloses();
   void mailLinkGoesToShell();
   void webLinkOpensItsOwnAddress();
+  void addressesAreTheMetadatas();
+  void aboutAddressesFitTheirLabels();
 };
 
 void TestInfoWindows::helpOnePerCommand() {
@@ -235,7 +231,7 @@ void TestInfoWindows::blinkContinuesAfterReopen() {
 void TestInfoWindows::hoverColours() {
   frmAbout *about = frmAbout::showSingle(nullptr);
   QVERIFY(QTest::qWaitForWindowExposed(about));
-  QCOMPARE(textColour(about->lblEmailme), QApplication::palette().color(QPalette::ButtonText));
+  QCOMPARE(textColour(about->lblEmailme), about->palette().color(QPalette::ButtonText));
   QCOMPARE(textColour(about->lblMyweb), QColor(Qt::black));
 
   auto moveOnto = [&](QWidget *target, QPoint at = QPoint(3, 3)) {
@@ -285,19 +281,56 @@ void TestInfoWindows::mailLinkGoesToShell() {
   QCOMPARE(topLevelsOf("QMessageBox"), 0);
 }
 
+// The web link opens exactly the address it shows.
 void TestInfoWindows::webLinkOpensItsOwnAddress() {
   FakeDefaultApp lookup(42, QStringLiteral("/opt/browser/run"));
   FakeProcess process;
   frmAbout *about = frmAbout::showSingle(nullptr);
   QVERIFY(QTest::qWaitForWindowExposed(about));
   QTest::mouseClick(about->lblMyweb, Qt::LeftButton);
-  QCOMPARE(process.argumentLists, QList<QStringList>{{frmAbout::kWebAddressOpened}});
-  QVERIFY(about->lblMyweb->text() != frmAbout::kWebAddressOpened);
+  QCOMPARE(process.argumentLists, QList<QStringList>{{about->lblMyweb->text()}});
+  QCOMPARE(about->lblMyweb->text(), frmAbout::kWebAddress);
 
   lookup.answer = {31, {}};  // nothing registered: nothing starts, nothing shows
   QTest::mouseClick(about->lblMyweb, Qt::LeftButton);
   QCOMPARE(process.programs.size(), 1);
   QCOMPARE(frmAbout::instance(), about);
+}
+
+// The addresses of the About window are the ones the AppStream metadata gives
+// software centres, and the window shows them whole.
+void TestInfoWindows::addressesAreTheMetadatas() {
+  QFile metainfo(QStringLiteral(MORVANE_DATA_DIR "/org.example.Morvane.metainfo.xml"));
+  QVERIFY(metainfo.open(QIODevice::ReadOnly));
+  QMap<QString, QString> urls;
+  QXmlStreamReader xml(&metainfo);
+  while (!xml.atEnd()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("url"))
+      continue;
+    const QString type = xml.attributes().value(QLatin1String("type")).toString();
+    urls.insert(type, xml.readElementText());
+  }
+  QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+  QCOMPARE(urls.value(QStringLiteral("homepage")), frmAbout::kWebAddress);
+  QCOMPARE(urls.value(QStringLiteral("bugtracker")), frmAbout::kIssuesAddress);
+
+  frmAbout *about = frmAbout::showSingle(nullptr);
+  QCOMPARE(about->lblMyweb->text(), frmAbout::kWebAddress);
+  QCOMPARE(about->lblEmailme->text(), frmAbout::kEmailAddress);
+  QVERIFY(about->Label4->text().contains(frmAbout::kIssuesAddress));
+}
+
+// An address wider than its label would be cut off at the label's edge.
+void TestInfoWindows::aboutAddressesFitTheirLabels() {
+  frmAbout *about = frmAbout::showSingle(nullptr);
+  for (const QLabel *label : std::initializer_list<const QLabel *>{
+           about->lblEmailme, about->lblMyweb, about->Label3, about->Label4}) {
+    const int width = label->fontMetrics().horizontalAdvance(label->text());
+    QVERIFY2(width <= label->width(), qPrintable(QStringLiteral("\"%1\" needs %2 of %3 pixels")
+                                                     .arg(label->text())
+                                                     .arg(width)
+                                                     .arg(label->width())));
+  }
 }
 
 QTEST_MAIN(TestInfoWindows)
