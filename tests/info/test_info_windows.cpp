@@ -57,6 +57,7 @@ class TestInfoWindows : public QObject {
   void mailLinkGoesToShell();
   void webLinkOpensItsOwnAddress();
   void addressesAreTheMetadatas();
+  void metadataScreenshotsAreInDocs();
   void aboutAddressesFitTheirLabels();
 };
 
@@ -297,20 +298,42 @@ void TestInfoWindows::webLinkOpensItsOwnAddress() {
   QCOMPARE(frmAbout::instance(), about);
 }
 
-// The addresses of the About window are the ones the AppStream metadata gives
-// software centres, and the window shows them whole.
-void TestInfoWindows::addressesAreTheMetadatas() {
-  QFile metainfo(QStringLiteral(MORVANE_DATA_DIR "/org.example.Morvane.metainfo.xml"));
-  QVERIFY(metainfo.open(QIODevice::ReadOnly));
-  QMap<QString, QString> urls;
+namespace {
+
+// The elements of the AppStream metadata named `name`: type attribute, text,
+// and the size attributes an image has.
+struct MetainfoElement {
+  QString type;
+  QString text;
+  QSize size;
+};
+
+QList<MetainfoElement> metainfoElements(const QString &name) {
+  QFile metainfo(QStringLiteral(MORVANE_SOURCE_DIR "/data/org.example.Morvane.metainfo.xml"));
+  if (!metainfo.open(QIODevice::ReadOnly)) return {};
+  QList<MetainfoElement> found;
   QXmlStreamReader xml(&metainfo);
   while (!xml.atEnd()) {
-    if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("url"))
-      continue;
-    const QString type = xml.attributes().value(QLatin1String("type")).toString();
-    urls.insert(type, xml.readElementText());
+    if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != name) continue;
+    const QXmlStreamAttributes attributes = xml.attributes();
+    MetainfoElement element{attributes.value(QLatin1String("type")).toString(),
+                            {},
+                            QSize(attributes.value(QLatin1String("width")).toInt(),
+                                  attributes.value(QLatin1String("height")).toInt())};
+    element.text = xml.readElementText();
+    found << element;
   }
-  QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+  return xml.hasError() ? QList<MetainfoElement>{} : found;
+}
+
+}  // namespace
+
+// The addresses of the About window are the ones the AppStream metadata gives
+// software centres.
+void TestInfoWindows::addressesAreTheMetadatas() {
+  QMap<QString, QString> urls;
+  for (const MetainfoElement &url : metainfoElements(QStringLiteral("url")))
+    urls.insert(url.type, url.text);
   QCOMPARE(urls.value(QStringLiteral("homepage")), frmAbout::kWebAddress);
   QCOMPARE(urls.value(QStringLiteral("bugtracker")), frmAbout::kIssuesAddress);
 
@@ -318,6 +341,20 @@ void TestInfoWindows::addressesAreTheMetadatas() {
   QCOMPARE(about->lblMyweb->text(), frmAbout::kWebAddress);
   QCOMPARE(about->lblEmailme->text(), frmAbout::kEmailAddress);
   QVERIFY(about->Label4->text().contains(frmAbout::kIssuesAddress));
+}
+
+// Every screenshot the metadata lists is a picture in docs/ of the size it
+// states, published below the web page.
+void TestInfoWindows::metadataScreenshotsAreInDocs() {
+  const QList<MetainfoElement> images = metainfoElements(QStringLiteral("image"));
+  QVERIFY(images.size() >= 3);
+  const QString published = frmAbout::kWebAddress + QStringLiteral("/docs/");
+  for (const MetainfoElement &image : images) {
+    QVERIFY2(image.text.startsWith(published), qPrintable(image.text));
+    const QString file =
+        QStringLiteral(MORVANE_SOURCE_DIR "/docs/") + image.text.mid(published.size());
+    QCOMPARE(QImage(file).size(), image.size);
+  }
 }
 
 // An address wider than its label would be cut off at the label's edge.

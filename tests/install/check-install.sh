@@ -52,7 +52,12 @@ run_validator() {
     echo "SKIP: $tool is not installed"
     return
   fi
-  "$@" || fail "$tool rejected the file"
+  local output
+  output=$("$@" 2>&1) || { fail "$tool rejected the file: $output"; return; }
+  # A clean file gets no remark at all: no error, warning, hint or info.
+  if grep -qE '(: (error|warning|hint): |^[EWI]: )' <<<"$output"; then
+    fail "$tool remarks: $output"
+  fi
 }
 run_validator desktop-file-validate desktop-file-validate "$desktop"
 run_validator appstreamcli appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml"
