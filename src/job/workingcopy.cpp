@@ -4,14 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QFileInfo>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "common/error.h"
+#include "common/filenames.h"
 
 namespace workingcopy {
 
@@ -37,15 +36,16 @@ class Fd {
   int fd_;
 };
 
-QByteArray local(const QString &path) { return QFile::encodeName(path); }
+QByteArray local(const QString &path) { return morvane::fileNameBytes(path); }
 
 QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)).toLower(); }
 
 bool isPermissionError(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
 QString folderOf(const QString &path) {
-  const QString folder = QFileInfo(path).path();
-  return folder.isEmpty() ? QStringLiteral(".") : folder;
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  if (slash < 0) return QStringLiteral(".");
+  return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 // Reads up to size bytes; 0 at the end of the file.

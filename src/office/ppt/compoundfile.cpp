@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "common/error.h"
+#include "common/filenames.h"
 
 namespace office::ppt {
 
@@ -66,7 +67,7 @@ QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error
 // Reads the first bytes of path with plain POSIX calls, so that a missing or
 // unreadable file gets its system reason.
 QByteArray readSignature(const QString &path) {
-  const QByteArray native = QFile::encodeName(path);
+  const QByteArray native = morvane::fileNameBytes(path);
   // Non-blocking, so that a named pipe given as the file cannot hang us.
   const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
@@ -157,7 +158,7 @@ std::unique_ptr<CompoundFile> CompoundFile::open(const QString &path) {
   initGsfOnce();
   checkSignature(readSignature(path));
   GError *error = nullptr;
-  GsfInput *input = gsf_input_stdio_new(QFile::encodeName(path).constData(), &error);
+  GsfInput *input = gsf_input_stdio_new(morvane::fileNameBytes(path).constData(), &error);
   if (!input) fail(QStringLiteral("the file cannot be opened (%1)").arg(takeMessage(error)));
   return std::unique_ptr<CompoundFile>(new CompoundFile(openInfile(input)));
 }
