@@ -72,7 +72,7 @@ for page in morvane-extract morvane; do
 done
 text=$(gzip -dc "$prefix/share/man/man1/morvane-extract.1.gz" | sed 's/\\&//g')
 for word in --no-pictures --graph --text Img0001.Jpg Graph0001.Bmp "EXIT STATUS"; do
-  printf '%s' "$text" | grep -qF -- "$word" || fail "morvane-extract(1) does not mention $word"
+  grep -qF -- "$word" <<<"$text" || fail "morvane-extract(1) does not mention $word"
 done
 
 if [ "$failures" -gt 0 ]; then
