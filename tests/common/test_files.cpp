@@ -198,8 +198,9 @@ class AtomicFileTest : public QObject {
     {
       AtomicFile file(dir.filePath("Img0001.Jpg"));
       leftover = file.temporaryPath();
-      ::link(QFile::encodeName(leftover).constData(),
-             QFile::encodeName(leftover + "-copy").constData());
+      QCOMPARE(::link(QFile::encodeName(leftover).constData(),
+                      QFile::encodeName(leftover + "-copy").constData()),
+               0);
     }
     QVERIFY(QFile::rename(leftover + "-copy", leftover));
     writeFile(dir.filePath(".Img0002.Jpg.tmp"), "not ours");
