@@ -170,7 +170,7 @@ const char32_t *dingbatTable(SymbolFont font) {
 
 }  // namespace
 
-SymbolFont symbolFontOf(const QString &face) {
+SymbolFont symbolFontOf(const QString &face, bool symbolCharset) {
   static const std::array<std::pair<const char *, SymbolFont>, 5> kFaces = {{
       {"Symbol", SymbolFont::Symbol},
       {"Wingdings", SymbolFont::Wingdings},
@@ -181,14 +181,23 @@ SymbolFont symbolFontOf(const QString &face) {
   const QString trimmed = face.trimmed();
   for (const auto &[name, font] : kFaces)
     if (trimmed.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return font;
-  return SymbolFont::None;
+  return symbolCharset ? SymbolFont::OtherSymbolFont : SymbolFont::None;
 }
 
 char32_t symbolCodeToUnicode(SymbolFont font, char16_t stored) {
   const char16_t code = codeOf(stored);
-  if (code == 0 || font == SymbolFont::None) return 0;
+  if (code == 0) return 0;
   if (font == SymbolFont::Symbol) return symbolCode(code);
-  return dingbatTable(font)[code - kFirstCode];
+  const char32_t *table = dingbatTable(font);
+  return table ? table[code - kFirstCode] : 0;
+}
+
+char32_t symbolCharacter(SymbolFont font, char16_t stored) {
+  if (font == SymbolFont::None) return stored;
+  const char16_t code = codeOf(stored);
+  if (code == 0) return stored;
+  const char32_t mapped = symbolCodeToUnicode(font, stored);
+  return mapped != 0 ? mapped : char32_t(kPrivateUseBase + code);
 }
 
 QString symbolTextToUnicode(SymbolFont font, const QString &text) {
@@ -196,11 +205,11 @@ QString symbolTextToUnicode(SymbolFont font, const QString &text) {
   QString out;
   out.reserve(text.size());
   for (const QChar c : text) {
-    const char32_t mapped = symbolCodeToUnicode(font, c.unicode());
-    if (mapped == 0)
+    const char32_t shown = symbolCharacter(font, c.unicode());
+    if (shown == c.unicode())
       out += c;
     else
-      out += QString::fromUcs4(&mapped, 1);
+      out += QString::fromUcs4(&shown, 1);
   }
   return out;
 }

@@ -271,7 +271,7 @@ bool matchesWithSymbolsMapped(const QString &text, const QString &expected) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     if (text[i] == expected[i]) continue;
     const bool mapped = std::any_of(std::begin(kFonts), std::end(kFonts), [&](auto font) {
-      return morvane::symbolCodeToUnicode(font, expected[i].unicode()) == text[i].unicode();
+      return morvane::symbolCharacter(font, expected[i].unicode()) == text[i].unicode();
     });
     if (!mapped) return false;
   }

@@ -130,7 +130,7 @@ bool matchesWithSymbolsMapped(const QString &ours, const QString &stored, int &m
   for (qsizetype i = 0; i < ours.size(); ++i) {
     if (ours[i] == stored[i]) continue;
     const bool symbol = std::any_of(std::begin(kFonts), std::end(kFonts), [&](auto font) {
-      return morvane::symbolCodeToUnicode(font, stored[i].unicode()) == ours[i].unicode();
+      return morvane::symbolCharacter(font, stored[i].unicode()) == ours[i].unicode();
     });
     if (!symbol) return false;
     ++count;

@@ -585,12 +585,25 @@ const std::map<std::uint32_t, ExObject> &Document::objects() {
   return *objects_;
 }
 
-const QStringList &Document::fonts() {
+// The document's environment record, if it can be found; damage elsewhere in
+// the document container does not keep the text from reading.
+std::optional<Record> Document::environment() const {
+  try {
+    return findChild(document_.body, rt::Environment);
+  } catch (const morvane::Error &) {
+    return std::nullopt;
+  }
+}
+
+const FontCollection &Document::fonts() {
   if (!fonts_) {
     fonts_.emplace();
-    const auto environment = findChild(document_.body, rt::Environment);
-    const auto collection =
-        environment ? findChild(environment->body, rt::FontCollection) : std::nullopt;
+    const auto env = environment();
+    std::optional<Record> collection;
+    try {
+      if (env) collection = findChild(env->body, rt::FontCollection);
+    } catch (const morvane::Error &) {
+    }
     if (collection) *fonts_ = readFontCollection(collection->body);
   }
   return *fonts_;
@@ -598,14 +611,18 @@ const QStringList &Document::fonts() {
 
 QString Document::defaultFont() {
   if (!defaultFont_) {
-    const QStringList &faces = fonts();
-    std::int32_t index = faces.isEmpty() ? -1 : 0;
-    if (const auto environment = findChild(document_.body, rt::Environment))
-      if (const auto defaults = findChild(environment->body, rt::TextCFExceptionAtom)) {
+    const FontCollection &faces = fonts();
+    std::int32_t index = faces.empty() ? -1 : 0;
+    try {
+      const auto env = environment();
+      if (const auto defaults =
+              env ? findChild(env->body, rt::TextCFExceptionAtom) : std::nullopt) {
         const std::int32_t given = readDefaultFontRef(defaults->body);
-        if (given >= 0 && given < faces.size()) index = given;
+        if (given >= 0 && std::size_t(given) < faces.size()) index = given;
       }
-    defaultFont_ = index >= 0 ? faces[index] : QString();
+    } catch (const morvane::Error &) {
+    }
+    defaultFont_ = index >= 0 ? faces[std::size_t(index)].face : QString();
   }
   return *defaultFont_;
 }

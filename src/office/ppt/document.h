@@ -9,7 +9,6 @@
 #include <QColor>
 #include <QSizeF>
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -139,7 +138,8 @@ class Document {
   const std::map<std::uint32_t, ExObject> &objects();
   RichText textOf(const Page &page, const ShapeRecord &shape);
   RichText tableText(const Page &page, const ShapeRecord &table);
-  const QStringList &fonts();
+  std::optional<Record> environment() const;
+  const FontCollection &fonts();
 
   std::unique_ptr<CompoundFile> file_;
   QByteArray stream_;                               // "PowerPoint Document"
@@ -156,7 +156,7 @@ class Document {
   std::uint32_t notesMasterPersistId_ = 0;
   QSizeF slideSize_{5760, 4320};
   std::map<const SlideShape *, std::vector<SlideShape>> groupMembers_;
-  std::optional<QStringList> fonts_;
+  std::optional<FontCollection> fonts_;
   std::optional<QString> defaultFont_;
   std::map<std::uint32_t, std::optional<QColor>> pictureAverages_;
   std::optional<std::map<std::uint32_t, ExObject>> objects_;

@@ -48,6 +48,8 @@ enum : std::uint32_t {
 
 constexpr std::size_t kTabStopBytes = 4;
 constexpr qsizetype kFaceNameChars = 32;
+constexpr std::size_t kFaceNameBytes = 64;
+constexpr std::uint8_t kSymbolCharset = 2;  // SYMBOL_CHARSET
 
 void skipIf(morvane::ByteReader &in, std::uint32_t masks, std::uint32_t bits, std::size_t bytes) {
   if (masks & bits) in.skip(bytes);
@@ -92,61 +94,24 @@ void readCharacterException(morvane::ByteReader &in, FontRun &run) {
   skipIf(in, masks, kCfPp11Ext, 4);
 }
 
-QString fontName(const QStringList &fonts, std::int32_t index) {
-  return index >= 0 && index < fonts.size() ? fonts[index] : QString();
+const FontEntity *fontAt(const FontCollection &fonts, std::int32_t index) {
+  return index >= 0 && std::size_t(index) < fonts.size() ? &fonts[std::size_t(index)] : nullptr;
 }
 
 bool isPrivateUseSymbol(char16_t c) { return c >= 0xF020 && c <= 0xF0FF; }
 
-// The font a stored character is drawn in, by its run.
-QString storedFont(const FontRun *run, char16_t c, const QStringList &fonts) {
-  if (!run) return QString();
-  if (isPrivateUseSymbol(c) && run->symbolFontRef >= 0) return fontName(fonts, run->symbolFontRef);
-  return fontName(fonts, run->fontRef);
-}
-
-// The symbol font each character's font is (None for other fonts).
-std::vector<morvane::SymbolFont> symbolFontsOf(const std::vector<QString> &fonts) {
-  std::vector<morvane::SymbolFont> kinds(fonts.size());
-  QString last;
-  morvane::SymbolFont lastKind = morvane::SymbolFont::None;
-  for (std::size_t i = 0; i < fonts.size(); ++i) {
-    if (i == 0 || fonts[i] != last) {
-      last = fonts[i];
-      lastKind = morvane::symbolFontOf(last);
-    }
-    kinds[i] = lastKind;
-  }
-  return kinds;
-}
-
-// For every character, the font that a mapped symbol character there takes:
-// the nearest earlier font that is not a symbol font, else the nearest later
-// one, else baseFont.
-std::vector<QString> surroundingFonts(const std::vector<QString> &fonts,
-                                      const std::vector<morvane::SymbolFont> &kinds,
-                                      const QString &baseFont) {
-  const auto isPlain = [&](std::size_t i) {
-    return !fonts[i].isEmpty() && kinds[i] == morvane::SymbolFont::None;
-  };
-  std::vector<QString> around(fonts.size());
-  QString earlier;
-  for (std::size_t i = 0; i < fonts.size(); ++i) {
-    if (isPlain(i)) earlier = fonts[i];
-    around[i] = earlier;
-  }
-  QString later = baseFont;
-  for (std::size_t i = fonts.size(); i-- > 0;) {
-    if (isPlain(i)) later = fonts[i];
-    if (around[i].isEmpty()) around[i] = later;
-  }
-  return around;
+// The font a stored character is drawn in, by its run; nullptr when the run
+// names none.
+const FontEntity *storedFont(const FontRun *run, char16_t c, const FontCollection &fonts) {
+  if (!run) return nullptr;
+  if (isPrivateUseSymbol(c) && run->symbolFontRef >= 0) return fontAt(fonts, run->symbolFontRef);
+  return fontAt(fonts, run->fontRef);
 }
 
 // The stored font of every character by the runs that cover it.
-std::vector<QString> storedFonts(const QString &stored, const std::vector<FontRun> &runs,
-                                 const QStringList &fonts) {
-  std::vector<QString> charFonts(std::size_t(stored.size()));
+std::vector<const FontEntity *> storedFonts(const QString &stored, const std::vector<FontRun> &runs,
+                                            const FontCollection &fonts) {
+  std::vector<const FontEntity *> charFonts(std::size_t(stored.size()), nullptr);
   std::size_t run = 0;
   std::uint64_t runEnd = runs.empty() ? 0 : runs[0].length;
   for (qsizetype i = 0; i < stored.size(); ++i) {
@@ -156,6 +121,45 @@ std::vector<QString> storedFonts(const QString &stored, const std::vector<FontRu
     charFonts[std::size_t(i)] = storedFont(current, stored[i].unicode(), fonts);
   }
   return charFonts;
+}
+
+// The symbol font each character's font is (None for other fonts).
+std::vector<morvane::SymbolFont> symbolFontsOf(const std::vector<const FontEntity *> &fonts) {
+  std::vector<morvane::SymbolFont> kinds(fonts.size(), morvane::SymbolFont::None);
+  const FontEntity *last = nullptr;
+  morvane::SymbolFont lastKind = morvane::SymbolFont::None;
+  for (std::size_t i = 0; i < fonts.size(); ++i) {
+    if (!fonts[i]) continue;
+    if (fonts[i] != last) {
+      last = fonts[i];
+      lastKind = morvane::symbolFontOf(last->face, last->symbolCharset);
+    }
+    kinds[i] = lastKind;
+  }
+  return kinds;
+}
+
+// For every character, the font that a symbol character mapped to Unicode
+// there takes: the nearest earlier font that is not a symbol font, else the
+// nearest later one, else baseFont.
+std::vector<QString> surroundingFonts(const std::vector<const FontEntity *> &fonts,
+                                      const std::vector<morvane::SymbolFont> &kinds,
+                                      const QString &baseFont) {
+  const auto isPlain = [&](std::size_t i) {
+    return fonts[i] && kinds[i] == morvane::SymbolFont::None;
+  };
+  std::vector<QString> around(fonts.size());
+  QString earlier;
+  for (std::size_t i = 0; i < fonts.size(); ++i) {
+    if (isPlain(i)) earlier = fonts[i]->face;
+    around[i] = earlier;
+  }
+  QString later = baseFont;
+  for (std::size_t i = fonts.size(); i-- > 0;) {
+    if (isPlain(i)) later = fonts[i]->face;
+    if (around[i].isEmpty()) around[i] = later;
+  }
+  return around;
 }
 
 }  // namespace
@@ -195,18 +199,23 @@ std::int32_t readDefaultFontRef(morvane::ByteReader body) {
   return run.fontRef;
 }
 
-QStringList readFontCollection(morvane::ByteReader body) {
-  QStringList fonts;
+FontCollection readFontCollection(morvane::ByteReader body) {
+  FontCollection fonts;
   try {
     forEachChild(body, [&](Record &r) {
       if (r.recType != rt::FontEntityAtom) return true;
-      QString face;
-      for (qsizetype i = 0; i < kFaceNameChars && r.body.remaining() >= 2; ++i) {
-        const char16_t c = r.body.u16();
+      FontEntity font;
+      morvane::ByteReader name = r.body;
+      for (qsizetype i = 0; i < kFaceNameChars && name.remaining() >= 2; ++i) {
+        const char16_t c = name.u16();
         if (c == 0) break;
-        face += QChar(c);
+        font.face += QChar(c);
       }
-      fonts << face;
+      if (r.body.size() > kFaceNameBytes) {
+        r.body.seek(kFaceNameBytes);
+        font.symbolCharset = r.body.u8() == kSymbolCharset;
+      }
+      fonts.push_back(std::move(font));
       return true;
     });
   } catch (const morvane::Error &) {
@@ -234,8 +243,8 @@ void RichText::append(const RichText &more) {
 }
 
 RichText applyFonts(const QString &stored, const std::vector<FontRun> &runs,
-                    const QStringList &fonts, const QString &baseFont) {
-  const std::vector<QString> charFonts = storedFonts(stored, runs, fonts);
+                    const FontCollection &fonts, const QString &baseFont) {
+  const std::vector<const FontEntity *> charFonts = storedFonts(stored, runs, fonts);
   const std::vector<morvane::SymbolFont> kinds = symbolFontsOf(charFonts);
   const std::vector<QString> around = surroundingFonts(charFonts, kinds, baseFont);
   RichText out;
@@ -248,15 +257,20 @@ RichText applyFonts(const QString &stored, const std::vector<FontRun> &runs,
       out.fonts.push_back({count, font});
   };
   for (qsizetype i = 0; i < stored.size(); ++i) {
-    const QString &font = charFonts[std::size_t(i)];
-    const char32_t mapped =
-        morvane::symbolCodeToUnicode(kinds[std::size_t(i)], stored[i].unicode());
-    if (mapped != 0) {
-      const QString unicode = QString::fromUcs4(&mapped, 1);
-      add(unicode.constData(), unicode.size(), around[std::size_t(i)]);
-    } else {
-      add(&stored.constData()[i], 1, font.isEmpty() ? baseFont : font);
+    const FontEntity *font = charFonts[std::size_t(i)];
+    const QString &face = font ? font->face : baseFont;
+    const morvane::SymbolFont kind = kinds[std::size_t(i)];
+    const char16_t c = stored[i].unicode();
+    const char32_t shown = morvane::symbolCharacter(kind, c);
+    if (shown == c) {
+      add(&stored.constData()[i], 1, face);
+      continue;
     }
+    const QString unicode = QString::fromUcs4(&shown, 1);
+    // A character with an equivalent reads in the text's own font; one
+    // without keeps its symbol font.
+    const bool equivalent = morvane::symbolCodeToUnicode(kind, c) != 0;
+    add(unicode.constData(), unicode.size(), equivalent ? around[std::size_t(i)] : face);
   }
   return out;
 }

@@ -6,7 +6,6 @@
 // into Unicode.
 
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -32,8 +31,15 @@ std::vector<FontRun> readCharacterRuns(morvane::ByteReader styleTextPropAtomBody
 // The typeface of a TextCFException (its fontRef), or -1 when it gives none.
 std::int32_t readDefaultFontRef(morvane::ByteReader textCfExceptionBody);
 
-// The face names of a FontCollection container, by font index.
-QStringList readFontCollection(morvane::ByteReader fontCollectionBody);
+// A font of the document's font collection.
+struct FontEntity {
+  QString face;
+  bool symbolCharset = false;  // declared with the symbol character set
+};
+using FontCollection = std::vector<FontEntity>;
+
+// The fonts of a FontCollection container, by font index.
+FontCollection readFontCollection(morvane::ByteReader fontCollectionBody);
 
 // A stretch of text in one font.
 struct FontSpan {
@@ -52,11 +58,12 @@ struct RichText {
 };
 
 // The stored text with its runs' fonts applied: characters of a symbol font
-// (Symbol, Wingdings, Wingdings 2 and 3, Webdings) that have a Unicode
-// equivalent become it and take the font of the text around them
-// (baseFont where no other font is near); the others keep their code and
-// their symbol font. Characters no run covers are in baseFont.
+// (Symbol, Wingdings, Wingdings 2 and 3, Webdings, any font of the symbol
+// character set) that have a Unicode equivalent become it and take the font
+// of the text around them (baseFont where no other font is near); the others
+// become U+F000 + their code and keep their symbol font. Characters no run
+// covers, or whose run names no font, are in baseFont.
 RichText applyFonts(const QString &stored, const std::vector<FontRun> &runs,
-                    const QStringList &fonts, const QString &baseFont);
+                    const FontCollection &fonts, const QString &baseFont);
 
 }  // namespace office::ppt
