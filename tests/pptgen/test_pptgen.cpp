@@ -261,7 +261,7 @@ void TestPptGen::limitsAreRefused() {
   QVERIFY_THROWS_EXCEPTION(morvane::Error, buildStreams({crowded}));
   QVERIFY_THROWS_EXCEPTION(morvane::Error, makePicture(1, QSize(0, 10), PictureFormat::Png));
   QVERIFY_THROWS_EXCEPTION(morvane::Error,
-                           writePresentation(QStringLiteral("/nonexistent-dir/x.ppt"), {}));
+                           writePresentation(QStringLiteral("/nonexistent-dir/x.ppt"), GenDeck{}));
 }
 
 void TestPptGen::compoundFileHoldsTheStreams() {
