@@ -156,11 +156,25 @@ std::optional<PicturePlace> placeOf(Document &doc, PageIndex page, const ShapeRe
   return std::nullopt;
 }
 
+// Runs a read of the picture store: a picture that cannot be read at all is a
+// picture error, whatever the store found wrong.
+template <class Read>
+auto readPicture(Read read) {
+  try {
+    auto result = read();
+    if (!result) failMissingPicture();
+    return std::move(*result);
+  } catch (const morvane::PictureError &) {
+    throw;
+  } catch (const morvane::Error &error) {
+    throw morvane::PictureError(error.description());
+  }
+}
+
 office::render::PictureSource loadPicture(Document &doc, const FillPicture &picture) {
-  std::optional<office::render::PictureSource> source =
-      picture.blipRecord ? decodeBlip(*picture.blipRecord) : doc.pictures().load(picture.pib);
-  if (!source) failMissingPicture();
-  return std::move(*source);
+  return readPicture([&] {
+    return picture.blipRecord ? decodeBlip(*picture.blipRecord) : doc.pictures().load(picture.pib);
+  });
 }
 
 void exportPicture(const office::render::PictureSource &picture, const QString &path,
@@ -186,11 +200,12 @@ class PictureShape : public PowerPoint::Shape {
 
   PowerPoint::StoredPicture Picture() override {
     const PicturePlace where = place();
-    const std::optional<BlipSummary> summary =
-        where.picture.blipRecord ? summarizeBlip(*where.picture.blipRecord, kPictureHeadBytes)
-                                 : doc_->pictures().summary(where.picture.pib, kPictureHeadBytes);
-    if (!summary) failMissingPicture();
-    PowerPoint::StoredPicture stored = describePicture(*summary);
+    const BlipSummary summary = readPicture([&] {
+      return where.picture.blipRecord
+                 ? summarizeBlip(*where.picture.blipRecord, kPictureHeadBytes)
+                 : doc_->pictures().summary(where.picture.pib, kPictureHeadBytes);
+    });
+    PowerPoint::StoredPicture stored = describePicture(summary);
     if (!where.isFill && record()) {
       const office::render::Crop crop = cropOf(*record());
       stored.cropLeft = crop.left;
