@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/atomicfile.h"
 #include "common/error.h"
-#include "office/render/atomicfile.h"
 #include "office/render/bmpwriter.h"
 #include "office/render/guiapplication.h"
 #include "office/render/metafile/metafile.h"
@@ -147,10 +147,10 @@ QImage renderPicture(const PictureSource &picture) {
 void exportJpeg(const PictureSource &picture, const QString &path) {
   try {
     if (canPassThrough(picture)) {
-      writeFileAtomically(path, picture.data);
+      morvane::writeFileAtomically(path, picture.data);
       return;
     }
-    writeFileAtomically(path, encodeJpeg(renderPicture(picture)));
+    morvane::writeFileAtomically(path, encodeJpeg(renderPicture(picture)));
   } catch (const morvane::Error &error) {
     rethrowFor(path, error);
   }
@@ -158,7 +158,7 @@ void exportJpeg(const PictureSource &picture, const QString &path) {
 
 void exportBmp(const PictureSource &picture, const QString &path) {
   try {
-    writeFileAtomically(path, encodeBmp24(renderPicture(picture)));
+    morvane::writeFileAtomically(path, encodeBmp24(renderPicture(picture)));
   } catch (const morvane::Error &error) {
     rethrowFor(path, error);
   }
