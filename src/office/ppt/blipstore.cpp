@@ -321,7 +321,9 @@ const PictureStore::Entry &PictureStore::entry(std::uint32_t pib) const {
   return entries_[pib - 1];
 }
 
-std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
+template <class Result>
+std::optional<Result> PictureStore::withBlip(std::uint32_t pib, const FromStore<Result> &fromStore,
+                                             const FromPictures<Result> &fromPictures) const {
   if (pib == 0) return std::nullopt;
   const Entry &e = entry(pib);
   switch (e.kind) {
@@ -331,18 +333,29 @@ std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
       morvane::throwDamaged(QStringLiteral("picture store entry %1").arg(pib),
                             e.inlineBlip.streamOffset());
     case Entry::Kind::BareBlip:
-      return decodeBlip(e.inlineBlip);
+      return fromStore(e.inlineBlip);
     case Entry::Kind::Bse:
       break;
   }
-  if (e.hasInlineBlip) return decodeBlip(e.inlineBlip);
-  return loadFromPictures(e);
-}
-
-std::optional<PictureSource> PictureStore::loadFromPictures(const Entry &e) const {
+  if (e.hasInlineBlip) return fromStore(e.inlineBlip);
   std::optional<QByteArray> record = readFromPictures(e);
   if (!record) return std::nullopt;
-  return decodeOwnedBlip(std::move(*record), e.foDelay);
+  return fromPictures(std::move(*record), e.foDelay);
+}
+
+std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
+  return withBlip<PictureSource>(pib, decodeBlip, decodeOwnedBlip);
+}
+
+std::optional<BlipSummary> PictureStore::summary(std::uint32_t pib, std::size_t headBytes) const {
+  return withBlip<BlipSummary>(
+      pib, [&](morvane::ByteReader record) { return summarizeBlip(record, headBytes); },
+      [&](QByteArray record, std::uint64_t offset) {
+        return summarizeBlip(
+            morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(record.constData()),
+                                std::size_t(record.size()), offset),
+            headBytes);
+      });
 }
 
 // The blip record of an entry kept in the "Pictures" stream; nullopt when the
@@ -364,29 +377,6 @@ std::optional<QByteArray> PictureStore::readFromPictures(const Entry &e) const {
   if (recLen > kMaxInflatedBytes)
     morvane::throwDamaged(QStringLiteral("picture larger than any real one"), e.foDelay);
   return pictures_->read(e.foDelay, std::uint32_t(kRecordHeaderBytes + recLen));
-}
-
-std::optional<BlipSummary> PictureStore::summary(std::uint32_t pib, std::size_t headBytes) const {
-  if (pib == 0) return std::nullopt;
-  const Entry &e = entry(pib);
-  switch (e.kind) {
-    case Entry::Kind::Unknown:
-      return std::nullopt;
-    case Entry::Kind::Damaged:
-      morvane::throwDamaged(QStringLiteral("picture store entry %1").arg(pib),
-                            e.inlineBlip.streamOffset());
-    case Entry::Kind::BareBlip:
-      return summarizeBlip(e.inlineBlip, headBytes);
-    case Entry::Kind::Bse:
-      break;
-  }
-  if (e.hasInlineBlip) return summarizeBlip(e.inlineBlip, headBytes);
-  const std::optional<QByteArray> record = readFromPictures(e);
-  if (!record) return std::nullopt;
-  return summarizeBlip(
-      morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(record->constData()),
-                          std::size_t(record->size()), e.foDelay),
-      headBytes);
 }
 
 BlipFormat PictureStore::declaredFormat(std::uint32_t pib) const {

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -84,7 +85,17 @@ class PictureStore {
 
   static Entry parseEntry(std::uint16_t recType, morvane::ByteReader record, bool overruns);
   const Entry &entry(std::uint32_t pib) const;
-  std::optional<office::render::PictureSource> loadFromPictures(const Entry &e) const;
+  // Hands the blip record of entry pib to fromStore (a record held in the
+  // store) or to fromPictures (the record's bytes read from the "Pictures"
+  // stream, and their offset there); nullopt for pib 0 and entries without a
+  // picture.
+  template <class Result>
+  using FromStore = std::function<std::optional<Result>(morvane::ByteReader)>;
+  template <class Result>
+  using FromPictures = std::function<std::optional<Result>(QByteArray, std::uint64_t)>;
+  template <class Result>
+  std::optional<Result> withBlip(std::uint32_t pib, const FromStore<Result> &fromStore,
+                                 const FromPictures<Result> &fromPictures) const;
   std::optional<QByteArray> readFromPictures(const Entry &e) const;
 
   std::vector<Entry> entries_;
