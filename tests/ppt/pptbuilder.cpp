@@ -41,17 +41,19 @@ QByteArray container(std::uint16_t type, const QList<QByteArray> &children,
 }
 
 static QByteArray fopt(const std::vector<std::pair<std::uint16_t, std::uint32_t>> &simple,
-                       const QString &wordArt) {
+                       const QString &wordArt, const QString &wordArtFont = QString()) {
   QByteArray table, complex;
   std::uint16_t count = 0;
   for (const auto &[id, value] : simple) {
     table += u16(id) + u32(value);
     ++count;
   }
-  if (!wordArt.isNull()) {
-    const QByteArray text = utf16(wordArt) + u16(0);
-    table += u16(0x00C0 | 0x8000) + u32(std::uint32_t(text.size()));
-    complex += text;
+  for (const auto &[id, text] :
+       {std::pair{std::uint16_t(0x00C0), wordArt}, std::pair{std::uint16_t(0x00C5), wordArtFont}}) {
+    if (text.isNull()) continue;
+    const QByteArray bytes = utf16(text) + u16(0);
+    table += u16(id | 0x8000) + u32(std::uint32_t(bytes.size()));
+    complex += bytes;
     ++count;
   }
   return header(3, count, 0xF00B, std::uint32_t(table.size() + complex.size())) + table + complex;
@@ -64,7 +66,7 @@ static QByteArray fsp(std::uint16_t shapeType, std::uint32_t flags) {
 QByteArray shape(const ShapeSpec &spec) {
   QList<QByteArray> children{fsp(spec.shapeType, spec.flags)};
   if (!spec.properties.empty() || !spec.wordArt.isNull())
-    children << fopt(spec.properties, spec.wordArt);
+    children << fopt(spec.properties, spec.wordArt, spec.wordArtFont);
   if (spec.childAnchor)
     children << atom(0xF00F, u32(std::uint32_t(spec.left)) + u32(std::uint32_t(spec.top)) +
                                  u32(std::uint32_t(spec.right)) + u32(std::uint32_t(spec.bottom)));

@@ -26,7 +26,8 @@ struct ShapeSpec {
   std::uint16_t shapeType = 1;
   std::uint32_t flags = 0xA00;                                      // fHaveAnchor | fHaveSpt
   std::vector<std::pair<std::uint16_t, std::uint32_t>> properties;  // simple properties
-  QString wordArt;  // gtextUNICODE, stored with a trailing NUL
+  QString wordArt;      // gtextUNICODE, stored with a trailing NUL
+  QString wordArtFont;  // gtextFont, the same
   std::int16_t top = 0, left = 0, right = 576, bottom = 576;
   bool childAnchor = false;  // group members
   QList<QByteArray> clientData;

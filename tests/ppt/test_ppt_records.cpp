@@ -32,6 +32,14 @@ ShapeSpec textBox(QList<QByteArray> textbox) {
   return s;
 }
 
+ShapeSpec wordArtIn(const QString &font, const QString &text) {
+  ShapeSpec s;
+  s.shapeType = 136;
+  s.wordArt = text;
+  s.wordArtFont = font;
+  return s;
+}
+
 // A 2 x 2 pixel, 24-bit DIB: BITMAPINFOHEADER and two rows of 8 bytes.
 QByteArray dib() {
   QByteArray header = u32(40) + u32(2) + u32(2) + u16(1) + u16(24) + u32(0) + u32(16) + u32(0) +
@@ -207,10 +215,12 @@ void PptRecordsTest::characterRunsAndSymbolCharset() {
                           u16(2);
   const QByteArray style = atom(0x0FA1, paragraph + runs);
   SlideSpec slide;
-  slide.shapes = {shape(textBox({atom(0x0F9F, u32(4)), atom(0x0FA0, utf16(stored)), style})),
-                  // The same text with its style cut short: the runs before the cut hold.
-                  shape(textBox({atom(0x0F9F, u32(4)), atom(0x0FA0, utf16(stored)),
-                                 atom(0x0FA1, paragraph + runs.left(10))}))};
+  slide.shapes = {
+      shape(textBox({atom(0x0F9F, u32(4)), atom(0x0FA0, utf16(stored)), style})),
+      // The same text with its style cut short: the runs before the cut hold.
+      shape(textBox({atom(0x0F9F, u32(4)), atom(0x0FA0, utf16(stored)),
+                     atom(0x0FA1, paragraph + runs.left(10))})),
+      shape(wordArtIn(QStringLiteral("Wingdings"), QString::fromUtf16(u"\u00FCJ\u00FF")))};
   const auto shapes = open({slide}, options)->Slides()->Item(1)->Shapes();
   const auto text = shapes->Item(1)->TextFrame()->TextRange();
   // α from Symbol; Math1 has no table: its codes come as U+F000 + code.
@@ -221,6 +231,10 @@ void PptRecordsTest::characterRunsAndSymbolCharset() {
   const auto cut = shapes->Item(2)->TextFrame()->TextRange();
   QCOMPARE(cut->Text(), stored);
   QCOMPARE(cut->Characters(1, 1)->Font()->Name(), QStringLiteral("Arial"));
+  // WordArt in a symbol font.
+  const auto wordArt = shapes->Item(3)->TextFrame()->TextRange();
+  QCOMPARE(wordArt->Text(), QString::fromUtf16(u"\u2714\u263A\uF0FF"));
+  QCOMPARE(wordArt->Characters(3, 1)->Font()->Name(), QStringLiteral("Wingdings"));
 }
 
 void PptRecordsTest::damagedMastersAndTables() {

@@ -187,6 +187,14 @@ void exportPicture(const office::render::PictureSource &picture, const QString &
     fail(QStringLiteral("Export filter %1 is not supported").arg(int(filter)));
 }
 
+// JPEG pictures are opaque; a crop that extends the picture uncovers its
+// frame.
+bool coversItsFrame(const office::render::PictureSource &picture) {
+  const office::render::Crop &c = picture.crop;
+  return picture.format == office::render::BlipFormat::Jpeg && c.left >= 0 && c.top >= 0 &&
+         c.right >= 0 && c.bottom >= 0;
+}
+
 // What the picture-bearing members of Shape share: Export, Picture and
 // OriginalPicture of the picture a shape record shows.
 class PictureShape : public PowerPoint::Shape {
@@ -228,7 +236,10 @@ class PictureShape : public PowerPoint::Shape {
     const ShapeRecord *shape = record();
     if (shape && !where.isFill) source.crop = cropOf(*shape);
     source.shapeSizeInches = sizeInches();
-    source.background = shape ? doc_->colourBehind(page_, *shape, where.isFill) : QColor(Qt::white);
+    // An opaque picture that covers its frame shows nothing behind it; the
+    // colour is not worked out (that may mean decoding a background picture).
+    if (shape && !coversItsFrame(source))
+      source.background = doc_->colourBehind(page_, *shape, where.isFill);
     return source;
   }
 

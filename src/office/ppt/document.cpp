@@ -634,13 +634,26 @@ RichText Document::shapeText(PageIndex index, const SlideShape &shape) {
       text.append(shape.commentText, defaultFont());
       return text;
     case 15:  // msoTextEffect
-      text.append(wordArtText(shape.record), defaultFont());
-      return text;
+      return wordArt(shape.record);
     case 19:  // msoTable
       return tableText(page(index), shape.record);
     default:
       return textOf(page(index), shape.record);
   }
+}
+
+// WordArt's text in its own font (gtextFont), symbol fonts mapped as in
+// text boxes.
+RichText Document::wordArt(const ShapeRecord &shape) {
+  const QString text = wordArtText(shape);
+  const QString font = wordArtFont(shape);
+  if (font.isEmpty()) {
+    RichText plain;
+    plain.append(text, defaultFont());
+    return plain;
+  }
+  const FontRun run{std::uint32_t(text.size()) + 1, 0, -1};
+  return applyFonts(text, {run}, {FontEntity{font, false}}, defaultFont());
 }
 
 // One field per grid cell, TAB between fields and CR after each row; a cell

@@ -138,6 +138,7 @@ class Document {
   const std::map<std::uint32_t, ExObject> &objects();
   RichText textOf(const Page &page, const ShapeRecord &shape);
   RichText tableText(const Page &page, const ShapeRecord &table);
+  RichText wordArt(const ShapeRecord &shape);
   std::optional<Record> environment() const;
   const FontCollection &fonts();
 

@@ -317,8 +317,10 @@ StoredText outlineText(morvane::ByteReader slideTexts, std::int32_t index) {
   return collector.text.value_or(StoredText{});
 }
 
-QString wordArtText(const ShapeRecord &shape) {
-  const ShapeProperty *p = shape.property(prop::gtextUNICODE);
+namespace {
+
+QString complexString(const ShapeRecord &shape, std::uint16_t id) {
+  const ShapeProperty *p = shape.property(id);
   if (!p || !p->complex) return QString();
   Record asChars;
   asChars.recType = rt::TextCharsAtom;
@@ -327,6 +329,12 @@ QString wordArtText(const ShapeRecord &shape) {
   while (text.endsWith(QChar(0))) text.chop(1);
   return text;
 }
+
+}  // namespace
+
+QString wordArtText(const ShapeRecord &shape) { return complexString(shape, prop::gtextUNICODE); }
+
+QString wordArtFont(const ShapeRecord &shape) { return complexString(shape, prop::gtextFont); }
 
 namespace {
 

@@ -98,8 +98,10 @@ std::optional<StoredText> textboxText(morvane::ByteReader clientTextbox,
 // The index-th text (0-based) of a slide's text records in the slide list.
 StoredText outlineText(morvane::ByteReader slideTexts, std::int32_t index);
 
-// The WordArt string (gtextUNICODE) without its trailing NUL.
+// The WordArt string (gtextUNICODE) and its font (gtextFont), each without
+// its trailing NUL.
 QString wordArtText(const ShapeRecord &shape);
+QString wordArtFont(const ShapeRecord &shape);
 
 // The cells of a table group laid out on the table's grid. rows holds, row by
 // row, one entry per grid column: the index in cells of the cell that starts

@@ -65,6 +65,7 @@ inline constexpr std::uint16_t TertiaryFOPT = 0xF122;
 namespace office::ppt::prop {
 
 inline constexpr std::uint16_t gtextUNICODE = 0x00C0;
+inline constexpr std::uint16_t gtextFont = 0x00C5;
 inline constexpr std::uint16_t cropFromTop = 0x0100;
 inline constexpr std::uint16_t cropFromBottom = 0x0101;
 inline constexpr std::uint16_t cropFromLeft = 0x0102;
