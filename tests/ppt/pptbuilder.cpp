@@ -1,11 +1,12 @@
 #include "pptbuilder.h"
 
+#include "common/filenames.h"
+
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
-#include <QFile>
 
 namespace pptbuilder {
 
@@ -253,7 +254,7 @@ Streams presentation(const QList<SlideSpec> &slides, const Options &options) {
 bool writeCompoundFile(const QString &path, const QList<std::pair<QString, QByteArray>> &streams) {
   gsf_init();
   GError *error = nullptr;
-  GsfOutput *output = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+  GsfOutput *output = gsf_output_stdio_new(morvane::fileNameBytes(path).constData(), &error);
   if (!output) {
     if (error) g_error_free(error);
     return false;

@@ -18,13 +18,13 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QFile>
 #include <QHash>
 #include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
 #include "common/error.h"
+#include "common/filenames.h"
 #include "common/symbolfonts.h"
 #include "drawingparts.h"
 #include "recordwriter.h"
@@ -726,7 +726,7 @@ void writePresentation(const QString &path, const std::vector<GenSlide> &slides)
 void writePresentation(const QString &path, const GenDeck &deck) {
   const PresentationStreams streams = buildStreams(deck);
   GError *error = nullptr;
-  GsfOutput *sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+  GsfOutput *sink = gsf_output_stdio_new(morvane::fileNameBytes(path).constData(), &error);
   if (!sink) {
     const QString reason = error ? QString::fromUtf8(error->message) : QString();
     if (error) g_error_free(error);
