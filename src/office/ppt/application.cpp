@@ -177,16 +177,6 @@ office::render::PictureSource loadPicture(Document &doc, const FillPicture &pict
   });
 }
 
-void exportPicture(const office::render::PictureSource &picture, const QString &path,
-                   PowerPoint::PpShapeFormat filter) {
-  if (filter == PowerPoint::ppShapeFormatJPG)
-    office::render::exportJpeg(picture, path);
-  else if (filter == PowerPoint::ppShapeFormatBMP)
-    office::render::exportBmp(picture, path);
-  else
-    fail(QStringLiteral("Export filter %1 is not supported").arg(int(filter)));
-}
-
 // JPEG pictures are opaque; a crop that extends the picture uncovers its
 // frame.
 bool coversItsFrame(const office::render::PictureSource &picture) {
@@ -203,7 +193,10 @@ class PictureShape : public PowerPoint::Shape {
               PowerPoint::PpExportMode) override {
     if (filter != PowerPoint::ppShapeFormatJPG && filter != PowerPoint::ppShapeFormatBMP)
       fail(QStringLiteral("Export filter %1 is not supported").arg(int(filter)));
-    exportPicture(picture(), path, filter);
+    if (filter == PowerPoint::ppShapeFormatJPG)
+      office::render::exportJpeg(picture(), path);
+    else
+      office::render::exportBmp(picture(), path);
   }
 
   PowerPoint::StoredPicture Picture() override {
