@@ -7,7 +7,6 @@
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
-
 namespace pptbuilder {
 
 QByteArray u16(std::uint16_t v) {
