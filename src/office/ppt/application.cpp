@@ -253,8 +253,6 @@ class PictureShape : public PowerPoint::Shape {
   PageIndex page_;
 };
 
-class GroupShapes;
-
 class Shape : public PictureShape {
  public:
   Shape(std::shared_ptr<Document> doc, PageIndex page, const SlideShape *shape)
@@ -318,31 +316,12 @@ class BackgroundShape : public PictureShape {
   const ShapeRecord *background_;
 };
 
-class GroupShapes : public PowerPoint::GroupShapes {
+// The shapes of a page or the members of a group (a group's collection is a
+// page's collection too).
+class Shapes : public PowerPoint::GroupShapes {
  public:
-  GroupShapes(std::shared_ptr<Document> doc, PageIndex page, const SlideShape &group)
-      : doc_(std::move(doc)), page_(page), members_(&doc_->groupMembers(group)) {}
-  std::int32_t Count() const override { return std::int32_t(members_->size()); }
-  std::shared_ptr<PowerPoint::Shape> Item(std::int32_t index) override {
-    checkIndex(index, members_->size());
-    return std::make_shared<ppt::Shape>(doc_, page_, &(*members_)[std::size_t(index) - 1]);
-  }
-
- private:
-  std::shared_ptr<Document> doc_;
-  PageIndex page_;
-  const std::vector<SlideShape> *members_;
-};
-
-std::shared_ptr<PowerPoint::GroupShapes> Shape::GroupItems() {
-  if (shape_->type != PowerPoint::msoGroup) fail(QStringLiteral("This shape is not a group"));
-  return std::make_shared<ppt::GroupShapes>(doc_, page_, *shape_);
-}
-
-class Shapes : public PowerPoint::Shapes {
- public:
-  Shapes(std::shared_ptr<Document> doc, PageIndex page)
-      : doc_(std::move(doc)), page_(page), shapes_(&doc_->pageShapes(page)) {}
+  Shapes(std::shared_ptr<Document> doc, PageIndex page, const std::vector<SlideShape> &shapes)
+      : doc_(std::move(doc)), page_(page), shapes_(&shapes) {}
   std::int32_t Count() const override { return std::int32_t(shapes_->size()); }
   std::shared_ptr<PowerPoint::Shape> Item(std::int32_t index) override {
     checkIndex(index, shapes_->size());
@@ -355,12 +334,17 @@ class Shapes : public PowerPoint::Shapes {
   const std::vector<SlideShape> *shapes_;
 };
 
+std::shared_ptr<PowerPoint::GroupShapes> Shape::GroupItems() {
+  if (shape_->type != PowerPoint::msoGroup) fail(QStringLiteral("This shape is not a group"));
+  return std::make_shared<ppt::Shapes>(doc_, page_, doc_->groupMembers(*shape_));
+}
+
 // A slide, master or notes page.
 class Page : public PowerPoint::Master {
  public:
   Page(std::shared_ptr<Document> doc, PageIndex page) : doc_(std::move(doc)), page_(page) {}
   std::shared_ptr<PowerPoint::Shapes> Shapes() override {
-    return std::make_shared<ppt::Shapes>(doc_, page_);
+    return std::make_shared<ppt::Shapes>(doc_, page_, doc_->pageShapes(page_));
   }
   std::shared_ptr<PowerPoint::Shape> Background() override {
     return std::make_shared<BackgroundShape>(doc_, page_);
