@@ -22,6 +22,7 @@
 
 #include "common/error.h"
 #include "common/symbolfonts.h"
+#include "corpussuite.h"
 #include "office/doc/docwriter.h"
 #include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
@@ -277,8 +278,9 @@ QString asCatdocLines(const QString &text) {
 bool matchesWithSymbolsMapped(const QString &text, const QString &expected) {
   if (text.size() != expected.size()) return false;
   static const morvane::SymbolFont kFonts[] = {
-      morvane::SymbolFont::Symbol, morvane::SymbolFont::Wingdings, morvane::SymbolFont::Wingdings2,
-      morvane::SymbolFont::Wingdings3, morvane::SymbolFont::Webdings};
+      morvane::SymbolFont::Symbol,     morvane::SymbolFont::Wingdings,
+      morvane::SymbolFont::Wingdings2, morvane::SymbolFont::Wingdings3,
+      morvane::SymbolFont::Webdings,   morvane::SymbolFont::OtherSymbolFont};
   for (qsizetype i = 0; i < text.size(); ++i) {
     if (text[i] == expected[i]) continue;
     const bool mapped = std::any_of(std::begin(kFonts), std::end(kFonts), [&](auto font) {
@@ -637,5 +639,5 @@ class TestE2eCorpus : public QObject {
   }
 };
 
-QTEST_MAIN(TestE2eCorpus)
+MORVANE_CORPUS_TEST_MAIN(TestE2eCorpus, "corpus")
 #include "test_e2e_corpus.moc"

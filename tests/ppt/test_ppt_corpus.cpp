@@ -14,6 +14,7 @@
 
 #include "common/error.h"
 #include "common/symbolfonts.h"
+#include "corpussuite.h"
 #include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
 
@@ -124,8 +125,9 @@ QString formatName(office::render::BlipFormat format) {
 bool matchesWithSymbolsMapped(const QString &ours, const QString &stored, int &mapped) {
   if (ours.size() != stored.size()) return false;
   static const morvane::SymbolFont kFonts[] = {
-      morvane::SymbolFont::Symbol, morvane::SymbolFont::Wingdings, morvane::SymbolFont::Wingdings2,
-      morvane::SymbolFont::Wingdings3, morvane::SymbolFont::Webdings};
+      morvane::SymbolFont::Symbol,     morvane::SymbolFont::Wingdings,
+      morvane::SymbolFont::Wingdings2, morvane::SymbolFont::Wingdings3,
+      morvane::SymbolFont::Webdings,   morvane::SymbolFont::OtherSymbolFont};
   int count = 0;
   for (qsizetype i = 0; i < ours.size(); ++i) {
     if (ours[i] == stored[i]) continue;
@@ -267,5 +269,5 @@ void PptCorpusTest::comparePicture(const QString &file, std::int32_t slide, std:
   compareAspect(file, aspect, ours, reference);
 }
 
-QTEST_GUILESS_MAIN(PptCorpusTest)
+MORVANE_CORPUS_TEST_GUILESS_MAIN(PptCorpusTest, "corpus")
 #include "test_ppt_corpus.moc"
