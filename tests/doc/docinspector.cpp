@@ -9,6 +9,7 @@
 #include <gsf/gsf-timestamp.h>
 #include <gsf/gsf-utils.h>
 
+#include <QFile>
 #include <functional>
 
 #include "common/bytereader.h"
@@ -502,6 +503,14 @@ bool findSprm(const QByteArray &grpprl, quint16 sprm, int *operand) {
 Document inspect(const QByteArray &file) {
   Document doc;
   Inspector(doc).run(file);
+  return doc;
+}
+
+Document inspectFile(const QString &path) {
+  QFile file(path);
+  if (file.open(QIODevice::ReadOnly)) return inspect(file.readAll());
+  Document doc;
+  doc.problems << QStringLiteral("cannot read %1").arg(path);
   return doc;
 }
 

@@ -58,6 +58,7 @@ struct Document {
 };
 
 Document inspect(const QByteArray &file);
+Document inspectFile(const QString &path);
 
 // Whether a grpprl holds the sprm, and its operand (first two bytes at most).
 bool findSprm(const QByteArray &grpprl, quint16 sprm, int *operand = nullptr);

@@ -95,9 +95,7 @@ std::shared_ptr<Word::Document> documentWith(const QString &text) {
 
 docinspect::Document saved(const std::shared_ptr<Word::Document> &document, const QString &path) {
   document->SaveAs(path);
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return docinspect::inspect(file.readAll());
+  return docinspect::inspectFile(path);
 }
 
 // The font named for each character of the stored text ("" for none).
@@ -162,9 +160,7 @@ class TestDocWriter : public QObject {
   void samplesFollowTheRules() {
     QTemporaryDir folder;
     for (const docsamples::Sample &sample : docsamples::writeSamples(folder.path())) {
-      QFile file(sample.path);
-      QVERIFY(file.open(QIODevice::ReadOnly));
-      const docinspect::Document doc = docinspect::inspect(file.readAll());
+      const docinspect::Document doc = docinspect::inspectFile(sample.path);
       QVERIFY2(doc.problems.isEmpty(),
                qPrintable(sample.name + QStringLiteral(": ") + doc.problems.join(u"; ")));
       QCOMPARE(doc.text, sample.expected);
@@ -434,9 +430,7 @@ class TestDocWriter : public QObject {
     for (const QString &failure : failures) qInfo("no document: %s", qPrintable(failure));
     QVERIFY(documents.size() > 20);
     for (const auto &document : documents) {
-      QFile file(document.path);
-      QVERIFY(file.open(QIODevice::ReadOnly));
-      const docinspect::Document doc = docinspect::inspect(file.readAll());
+      const docinspect::Document doc = docinspect::inspectFile(document.path);
       QVERIFY2(doc.problems.isEmpty(),
                qPrintable(document.deck + QStringLiteral(": ") + doc.problems.join(u"; ")));
       QCOMPARE(doc.text, document.expected);
