@@ -1,5 +1,6 @@
 #include "office/doc/doclayout.h"
 
+#include <QHash>
 #include <algorithm>
 
 #include "common/error.h"
@@ -14,8 +15,6 @@ constexpr char16_t kTab = 0x0009;
 // A symbol font's own character codes, as Word stores them.
 constexpr char16_t kSymbolFirst = 0xF020;
 constexpr char16_t kSymbolLast = 0xF0FF;
-// No right-to-left script lies below Hebrew.
-constexpr char16_t kFirstRightToLeft = 0x0590;
 
 // ---- The text mapping ---------------------------------------------------------
 
@@ -63,24 +62,18 @@ class Mapper {
     }
   }
 
+  // Characters that map to themselves are copied in stretches.
   Mapping run() {
     const QString &text = content_.text;
     result_.text.reserve(text.size() + 1);
     for (qsizetype i = 0; i < text.size(); ++i) {
-      moveBoundsUpTo(i);
-      switch (mapped(text, i)) {
-        case Mapped::Same:
-          result_.text.append(text[i]);
-          break;
-        case Mapped::Replacement:
-          result_.text.append(QChar(QChar::ReplacementCharacter));
-          break;
-        case Mapped::Mark:
-          endParagraph(i);
-          break;
-        case Mapped::Nothing:
-          break;
-      }
+      if (nextBound_ < bounds_.size() && bounds_[nextBound_] == i) moveBoundsUpTo(i);
+      const Mapped kind = mapped(text, i);
+      if (kind == Mapped::Same) continue;
+      copyUpTo(i);
+      copied_ = i + 1;
+      if (kind == Mapped::Replacement) result_.text.append(QChar(QChar::ReplacementCharacter));
+      if (kind == Mapped::Mark) endParagraph(i);
     }
     moveBoundsUpTo(text.size());
     endParagraph(text.size());
@@ -89,7 +82,13 @@ class Mapper {
   }
 
  private:
+  void copyUpTo(qsizetype position) {
+    result_.text.append(content_.text.constData() + copied_, position - copied_);
+    copied_ = position;
+  }
+
   void moveBoundsUpTo(qsizetype position) {
+    copyUpTo(std::min(position, content_.text.size()));
     while (nextBound_ < bounds_.size() && bounds_[nextBound_] <= position) {
       result_.fontBounds.push_back(std::uint32_t(result_.text.size()));
       ++nextBound_;
@@ -109,6 +108,7 @@ class Mapper {
   std::vector<qsizetype> bounds_;
   std::size_t nextBound_ = 0;
   std::size_t nextHeading_ = 0;
+  qsizetype copied_ = 0;  // the given text is copied up to here
   Mapping result_;
 };
 
@@ -130,8 +130,19 @@ Direction directionOf(char32_t c) {
   }
 }
 
+// Whether a code unit may belong to a right-to-left character or an Arabic
+// number: the blocks of the right-to-left scripts (Hebrew to Arabic
+// Extended, their presentation forms, and in the supplementary planes those
+// from U+10800 and U+1E800 on, by their high surrogates) and the
+// right-to-left mark. Paragraphs without any are left to right throughout.
+bool mayBeRightToLeft(char16_t c) {
+  return (c >= 0x0590 && c <= 0x08FF) || c == 0x200F || (c >= 0xFB1D && c <= 0xFDFF) ||
+         (c >= 0xFE70 && c <= 0xFEFF) || (c >= 0xD802 && c <= 0xD803) ||
+         (c >= 0xD83A && c <= 0xD83B);
+}
+
 bool mayHoldRightToLeft(const QChar *begin, const QChar *end) {
-  return std::any_of(begin, end, [](QChar c) { return c.unicode() >= kFirstRightToLeft; });
+  return std::any_of(begin, end, [](QChar c) { return mayBeRightToLeft(c.unicode()); });
 }
 
 // Resolves the direction of every character of one paragraph: strong
@@ -139,7 +150,9 @@ bool mayHoldRightToLeft(const QChar *begin, const QChar *end) {
 // weak character between two strong characters of one direction takes it,
 // otherwise the paragraph's. Returns the paragraph's direction: that of its
 // first strong character.
-bool resolveDirections(const QChar *text, qsizetype length, std::vector<std::uint8_t> &out) {
+// before is scratch space.
+bool resolveDirections(const QChar *text, qsizetype length, std::vector<std::uint8_t> &out,
+                       std::vector<std::uint8_t> &before) {
   out.assign(std::size_t(length), kNeutral);
   Direction first = kNeutral;
   for (qsizetype i = 0; i < length; ++i) {
@@ -153,7 +166,7 @@ bool resolveDirections(const QChar *text, qsizetype length, std::vector<std::uin
     if (first == kNeutral && (d == kLeftToRight || d == kRightToLeft)) first = d;
   }
   const std::uint8_t paragraph = first == kRightToLeft ? kRightToLeft : kLeftToRight;
-  std::vector<std::uint8_t> before(out.size());
+  before.resize(out.size());
   std::uint8_t previous = paragraph;
   for (std::size_t i = 0; i < out.size(); ++i) {
     before[i] = previous;
@@ -176,6 +189,7 @@ std::vector<RunLayout> directionRuns(const QString &text,
                                      std::vector<ParagraphLayout> &paragraphs) {
   std::vector<RunLayout> runs;
   std::vector<std::uint8_t> directions;
+  std::vector<std::uint8_t> scratch;
   const auto add = [&](std::uint32_t limit, bool rightToLeft) {
     if (!runs.empty() && runs.back().rightToLeft == rightToLeft)
       runs.back().limit = limit;
@@ -191,7 +205,7 @@ std::vector<RunLayout> directionRuns(const QString &text,
       start = paragraph.limit;
       continue;
     }
-    paragraph.rightToLeft = resolveDirections(begin, length, directions);
+    paragraph.rightToLeft = resolveDirections(begin, length, directions, scratch);
     for (qsizetype i = 0; i < length; ++i) {
       const bool rightToLeft = directions[std::size_t(i)] == kRightToLeft;
       if (i + 1 == length || (directions[std::size_t(i + 1)] == kRightToLeft) != rightToLeft)
@@ -222,19 +236,24 @@ struct FontRun {
 std::vector<FontRun> fontRuns(const DocumentContent &content, const Mapping &mapping,
                               Layout &layout) {
   std::vector<FontRun> runs;
+  QHash<QString, int> byGivenName;
+  QHash<QString, int> byFoldedName;  // font names are not case-sensitive
   for (std::size_t k = 0; k < content.fonts.size(); ++k) {
     const std::uint32_t start = mapping.fontBounds[2 * k];
     const std::uint32_t limit = mapping.fontBounds[2 * k + 1];
     if (start == limit) continue;
-    const QString name = usableFontName(content.fonts[k].font);
-    auto index = int(layout.fonts.indexOf(name));
-    for (qsizetype i = 0; i < layout.fonts.size() && index < 0; ++i) {
-      if (layout.fonts[i].compare(name, Qt::CaseInsensitive) == 0) index = int(i);
-    }
+    const QString &given = content.fonts[k].font;
+    auto index = byGivenName.value(given, -1);
     if (index < 0) {
-      index = int(layout.fonts.size());
-      layout.fonts.append(name);
-      layout.symbolFonts.push_back(false);
+      const QString name = usableFontName(given);
+      index = byFoldedName.value(name.toCaseFolded(), -1);
+      if (index < 0) {
+        index = int(layout.fonts.size());
+        layout.fonts.append(name);
+        layout.symbolFonts.push_back(false);
+        byFoldedName.insert(name.toCaseFolded(), index);
+      }
+      byGivenName.insert(given, index);
     }
     if (holdsSymbolCodes(mapping.text, start, limit)) layout.symbolFonts[std::size_t(index)] = true;
     runs.push_back({start, limit, index});
