@@ -335,6 +335,10 @@ class TestDocWriter : public QObject {
     QVERIFY_THROWS_EXCEPTION(morvane::Error, office::doc::buildDocument(outside));
     const DocumentContent overlapping{.text = QStringLiteral("abc"), .headings = {{0, 2}, {1, 3}}};
     QVERIFY_THROWS_EXCEPTION(morvane::Error, office::doc::buildDocument(overlapping));
+    DocumentContent fonts{.text = QString(40000, u'x')};
+    for (int i = 0; i < 33000; ++i)
+      fonts.fonts.push_back({{i, i + 1}, QStringLiteral("F%1").arg(i)});
+    QVERIFY_THROWS_EXCEPTION(morvane::Error, office::doc::buildDocument(fonts));
   }
 
   // The title is one line of characters, cut to what the strings table

@@ -37,10 +37,11 @@ void checkSpans(const std::vector<Span> &spans, qsizetype textSize, const char *
   qsizetype previousEnd = 0;
   for (const Span &span : spans) {
     if (span.start < previousEnd || span.end < span.start || span.end > textSize + 1)
-      throw morvane::Error(QStringLiteral("The %1 from %2 to %3 lie outside the text or overlap")
-                               .arg(QLatin1String(what))
-                               .arg(span.start)
-                               .arg(span.end));
+      throw morvane::Error(
+          QStringLiteral("The %1 from %2 to %3 lies outside the text or overlaps the one before")
+              .arg(QLatin1String(what))
+              .arg(span.start)
+              .arg(span.end));
     previousEnd = span.end;
   }
 }
@@ -306,8 +307,8 @@ Layout layOut(const DocumentContent &content) {
   std::vector<Span> fontSpans;
   fontSpans.reserve(content.fonts.size());
   for (const FontSpan &font : content.fonts) fontSpans.push_back(font.span);
-  checkSpans(fontSpans, content.text.size(), "font spans");
-  checkSpans(content.headings, content.text.size(), "heading spans");
+  checkSpans(fontSpans, content.text.size(), "font span");
+  checkSpans(content.headings, content.text.size(), "heading span");
 
   Mapping mapping = Mapper(content).run();
   Layout layout;

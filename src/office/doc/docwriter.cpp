@@ -141,15 +141,18 @@ DocumentStreams buildStreams(const Layout &layout, const QDateTime &created, con
 }
 
 // The text, its section properties and its formatting pages must lie
-// within 30-bit file positions; every page holds at least a few runs or
-// paragraphs.
+// within 30-bit file positions (every page holds at least a few runs or
+// paragraphs), and font indexes within 16 bits.
 void checkSize(const Layout &layout) {
   const auto entries = std::uint64_t(layout.runs.size() + layout.paragraphs.size());
   const std::uint64_t end = kTextStart + 2 * std::uint64_t(layout.text.size()) +
                             (entries / kFewestEntriesPerPage + 4) * kPageSize;
-  if (end > kMaxFilePosition || layout.fonts.size() > kMaxFonts - kFirstRunFont)
+  if (end > kMaxFilePosition)
     throw morvane::Error(QStringLiteral("The text is too long for a Word document (%1 characters)")
                              .arg(layout.text.size()));
+  if (layout.fonts.size() > kMaxFonts - kFirstRunFont)
+    throw morvane::Error(QStringLiteral("The text names too many fonts for a Word document (%1)")
+                             .arg(layout.fonts.size()));
 }
 
 // A title as one line of characters: control characters become spaces,
