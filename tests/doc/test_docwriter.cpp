@@ -371,6 +371,36 @@ class TestDocWriter : public QObject {
     QVERIFY(doc.runs.size() > 3 * 3000);
   }
 
+  // Random texts of every kind of code unit the harvest may pass (breaks,
+  // controls, right-to-left letters, digits, symbol codes, surrogate pairs
+  // and their lone halves) with random fonts and headings: every document
+  // follows the rules and holds the mapped text.
+  void randomTextsFollowTheRules() {
+    static const char16_t kPalette[] = {u'a',   u' ',   u'.',   u'7',   u'\r',  u'\n',  u'\v',
+                                        u'\t',  0x01,   0x13,   0x0627, 0x05D0, 0x0661, 0xF0E0,
+                                        0x4E2D, 0xD83D, 0xDE00, 0x200F, 0xFEFF};
+    QRandomGenerator random(20240301);
+    for (int round = 0; round < 300; ++round) {
+      DocumentContent content;
+      const int length = random.bounded(round % 10 == 0 ? 6000 : 300);
+      for (int i = 0; i < length; ++i)
+        content.text.append(QChar(kPalette[random.bounded(int(std::size(kPalette)))]));
+      for (qsizetype at = 0; at < length;) {
+        const qsizetype start = at + random.bounded(20);
+        const qsizetype end = std::min<qsizetype>(start + random.bounded(10), length + 1);
+        if (start > end) break;
+        if (random.bounded(2))
+          content.fonts.push_back({{start, end}, QStringLiteral("F%1").arg(random.bounded(5))});
+        else
+          content.headings.push_back({start, end});
+        at = end;
+      }
+      const docinspect::Document doc = inspectContent(content);
+      QVERIFY2(doc.problems.isEmpty(), qPrintable(doc.problems.join(u"; ")));
+      QCOMPARE(doc.text, office::doc::documentText(content.text));
+    }
+  }
+
   // Saving never replaces a file, and a failure leaves nothing behind.
   void savingIsAllOrNothing() {
     QTemporaryDir folder;
