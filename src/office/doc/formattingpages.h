@@ -29,8 +29,8 @@ PageIndex appendParagraphPages(LeBuffer &wordDocument, const Layout &layout, std
 // The bin table of the pages.
 void writeBinTable(LeBuffer &table, const PageIndex &pages);
 
-// Pages one text needs at most, for runs and paragraphs together: every page
-// holds at least this many.
+// Every page holds at least this many runs or paragraphs, which bounds the
+// pages a text needs.
 constexpr std::uint32_t kFewestEntriesPerPage = 10;
 constexpr std::uint32_t kPageSize = 512;
 

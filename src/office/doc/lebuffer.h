@@ -41,7 +41,6 @@ class LeBuffer {
   }
   void alignTo(std::uint32_t unit) { padTo((size() + unit - 1) / unit * unit); }
 
-  void putU8(std::uint32_t at, std::uint8_t v) { bytes_[at] = char(v); }
   void putU16(std::uint32_t at, std::uint16_t v) {
     bytes_[at] = char(std::uint8_t(v));
     bytes_[at + 1] = char(std::uint8_t(v >> 8));
