@@ -1,6 +1,7 @@
 #include "docsamples.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "common/error.h"
 #include "job/extractionjob.h"
@@ -99,7 +100,8 @@ std::vector<Sample> writeSamples(const QString &folder) {
   return all;
 }
 
-std::vector<CorpusDocument> writeCorpusDocuments(const QString &folder, QStringList *failures) {
+std::vector<CorpusDocument> writeCorpusDocuments(const QString &folder, bool everyText,
+                                                 QStringList *failures) {
   std::vector<CorpusDocument> documents;
   const QString shared = qEnvironmentVariable("MORVANE_SHARED_DIR");
   if (shared.isEmpty()) return documents;
@@ -114,6 +116,7 @@ std::vector<CorpusDocument> writeCorpusDocuments(const QString &folder, QStringL
     job.options.pictures = false;
     job.options.text = true;
     job.options.workingCopy = false;
+    job.options.everyText = everyText;
     job.askName = job::fixedAnswer(QStringLiteral("Notes"));
     job.acceptSource(corpus.filePath(deck));
     job.OutputFolder = out;
@@ -125,9 +128,15 @@ std::vector<CorpusDocument> writeCorpusDocuments(const QString &folder, QStringL
     }
     const QString path = out + QStringLiteral("Notes.doc");
     if (QFileInfo::exists(path))
-      documents.push_back({deck, path, office::doc::documentText(job.GatheredText)});
+      documents.push_back({deck, path, office::doc::documentText(job.GatheredText), everyText});
   }
   return documents;
+}
+
+bool readerLacksMembers(const QStringList &failures) {
+  return std::any_of(failures.begin(), failures.end(), [](const QString &failure) {
+    return failure.contains(QLatin1String("is not offered by"));
+  });
 }
 
 }  // namespace docsamples
