@@ -31,6 +31,7 @@ packages=(
   libgsf-1-dev libglib2.0-dev zlib1g-dev shared-mime-info
   fonts-liberation fonts-dejavu-core
   antiword catdoc
+  default-jdk-headless libapache-poi-java
   desktop-file-utils appstream scdoc dpkg-dev file groff-base python3
 )
 
