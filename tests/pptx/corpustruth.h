@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTest>
 
+#include "corpussuite.h"
+
 namespace testpptx {
 
 inline QString sharedDir() { return qEnvironmentVariable("MORVANE_SHARED_DIR"); }
@@ -25,9 +27,7 @@ inline QJsonObject readTruth(const QString &file) {
   return QJsonDocument::fromJson(f.readAll()).object();
 }
 
-inline bool corpusAvailable() {
-  return !sharedDir().isEmpty() && QDir(sharedDir() + QStringLiteral("/corpus-pptx")).exists();
-}
+inline bool corpusAvailable() { return corpussuite::present(QStringLiteral("corpus-pptx")); }
 
 // One row "file" per corpus file, for a data-driven test.
 inline void addCorpusRows() {

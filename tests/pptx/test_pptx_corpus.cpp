@@ -17,6 +17,7 @@
 #include <QTest>
 
 #include "common/error.h"
+#include "corpussuite.h"
 #include "corpustruth.h"
 #include "office/powerpoint/application.h"
 
@@ -229,5 +230,5 @@ class PptxCorpusTest : public QObject {
   }
 };
 
-QTEST_MAIN(PptxCorpusTest)
+MORVANE_CORPUS_TEST_MAIN(PptxCorpusTest, "corpus-pptx")
 #include "test_pptx_corpus.moc"

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "corpussuite.h"
 #include "corpustruth.h"
 
 namespace {
@@ -114,5 +115,5 @@ class PptxExtractTest : public QObject {
   }
 };
 
-QTEST_MAIN(PptxExtractTest)
+MORVANE_CORPUS_TEST_MAIN(PptxExtractTest, "corpus-pptx")
 #include "test_pptx_extract.moc"

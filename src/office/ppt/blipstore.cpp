@@ -235,6 +235,22 @@ std::optional<PictureSource> decodeBlip(morvane::ByteReader blipRecord) {
   return picture;
 }
 
+std::optional<BlipSummary> summarizeBlip(morvane::ByteReader blipRecord, std::size_t headBytes) {
+  const std::optional<BlipLayout> layout = layoutOf(blipRecord);
+  if (!layout) return std::nullopt;
+  BlipSummary summary;
+  summary.format = layout->picture.format;
+  const std::uint8_t *start = blipRecord.current() + layout->dataOffset;
+  const std::size_t size = layout->dataEnd - layout->dataOffset;
+  summary.storedBytes = size;
+  if (layout->deflated)
+    summary.head = inflateCapped(start, size, headBytes).data;
+  else
+    summary.head =
+        QByteArray(reinterpret_cast<const char *>(start), qsizetype(std::min(size, headBytes)));
+  return summary;
+}
+
 PictureStore::PictureStore(morvane::ByteReader body, std::shared_ptr<RandomAccessStream> pictures)
     : pictures_(std::move(pictures)) {
   while (body.remaining() >= kRecordHeaderBytes && entries_.size() < kMaxEntries) {
@@ -305,7 +321,9 @@ const PictureStore::Entry &PictureStore::entry(std::uint32_t pib) const {
   return entries_[pib - 1];
 }
 
-std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
+template <class Result>
+std::optional<Result> PictureStore::withBlip(std::uint32_t pib, const FromStore<Result> &fromStore,
+                                             const FromPictures<Result> &fromPictures) const {
   if (pib == 0) return std::nullopt;
   const Entry &e = entry(pib);
   switch (e.kind) {
@@ -315,15 +333,34 @@ std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
       morvane::throwDamaged(QStringLiteral("picture store entry %1").arg(pib),
                             e.inlineBlip.streamOffset());
     case Entry::Kind::BareBlip:
-      return decodeBlip(e.inlineBlip);
+      return fromStore(e.inlineBlip);
     case Entry::Kind::Bse:
       break;
   }
-  if (e.hasInlineBlip) return decodeBlip(e.inlineBlip);
-  return loadFromPictures(e);
+  if (e.hasInlineBlip) return fromStore(e.inlineBlip);
+  std::optional<QByteArray> record = readFromPictures(e);
+  if (!record) return std::nullopt;
+  return fromPictures(std::move(*record), e.foDelay);
 }
 
-std::optional<PictureSource> PictureStore::loadFromPictures(const Entry &e) const {
+std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
+  return withBlip<PictureSource>(pib, decodeBlip, decodeOwnedBlip);
+}
+
+std::optional<BlipSummary> PictureStore::summary(std::uint32_t pib, std::size_t headBytes) const {
+  return withBlip<BlipSummary>(
+      pib, [&](morvane::ByteReader record) { return summarizeBlip(record, headBytes); },
+      [&](QByteArray record, std::uint64_t offset) {
+        return summarizeBlip(
+            morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(record.constData()),
+                                std::size_t(record.size()), offset),
+            headBytes);
+      });
+}
+
+// The blip record of an entry kept in the "Pictures" stream; nullopt when the
+// entry points at none.
+std::optional<QByteArray> PictureStore::readFromPictures(const Entry &e) const {
   if (e.size == 0 || !pictures_ || e.foDelay >= pictures_->size()) return std::nullopt;
   const std::uint64_t left = pictures_->size() - e.foDelay;
   if (left < kRecordHeaderBytes)
@@ -339,8 +376,7 @@ std::optional<PictureSource> PictureStore::loadFromPictures(const Entry &e) cons
                           e.foDelay);
   if (recLen > kMaxInflatedBytes)
     morvane::throwDamaged(QStringLiteral("picture larger than any real one"), e.foDelay);
-  return decodeOwnedBlip(pictures_->read(e.foDelay, std::uint32_t(kRecordHeaderBytes + recLen)),
-                         e.foDelay);
+  return pictures_->read(e.foDelay, std::uint32_t(kRecordHeaderBytes + recLen));
 }
 
 BlipFormat PictureStore::declaredFormat(std::uint32_t pib) const {

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,6 +36,16 @@ Inflated inflateCapped(const std::uint8_t *data, std::size_t size, std::size_t c
 // The blip type numbers of OfficeArtFBSE (btWin32, btMacOS) as formats.
 office::render::BlipFormat formatOfBlipType(std::uint8_t blipType);
 
+// What a picture holds as stored, read without decoding it: its format by
+// its blip record, the number of picture bytes stored (a compressed metafile:
+// compressed) and the first bytes of the picture (inflated for a compressed
+// metafile).
+struct BlipSummary {
+  office::render::BlipFormat format = office::render::BlipFormat::Unknown;
+  std::uint64_t storedBytes = 0;
+  QByteArray head;
+};
+
 class PictureStore {
  public:
   // bstoreContainerBody: the body of the OfficeArtBStoreContainer. The bytes
@@ -49,6 +60,10 @@ class PictureStore {
   // without a picture; throws morvane::Error when the entry or its picture is
   // damaged or pib lies outside the store.
   std::optional<office::render::PictureSource> load(std::uint32_t pib) const;
+
+  // The same entry summarised, with at most headBytes of its picture: nothing
+  // beyond those is inflated. nullopt and errors as for load().
+  std::optional<BlipSummary> summary(std::uint32_t pib, std::size_t headBytes) const;
 
   // What the entry's OfficeArtFBSE declares for Windows and for the Mac
   // (Unknown for an entry that is not an OfficeArtFBSE). A Mac PICT picture
@@ -70,7 +85,18 @@ class PictureStore {
 
   static Entry parseEntry(std::uint16_t recType, morvane::ByteReader record, bool overruns);
   const Entry &entry(std::uint32_t pib) const;
-  std::optional<office::render::PictureSource> loadFromPictures(const Entry &e) const;
+  // Hands the blip record of entry pib to fromStore (a record held in the
+  // store) or to fromPictures (the record's bytes read from the "Pictures"
+  // stream, and their offset there); nullopt for pib 0 and entries without a
+  // picture.
+  template <class Result>
+  using FromStore = std::function<std::optional<Result>(morvane::ByteReader)>;
+  template <class Result>
+  using FromPictures = std::function<std::optional<Result>(QByteArray, std::uint64_t)>;
+  template <class Result>
+  std::optional<Result> withBlip(std::uint32_t pib, const FromStore<Result> &fromStore,
+                                 const FromPictures<Result> &fromPictures) const;
+  std::optional<QByteArray> readFromPictures(const Entry &e) const;
 
   std::vector<Entry> entries_;
   std::shared_ptr<RandomAccessStream> pictures_;
@@ -80,5 +106,9 @@ class PictureStore {
 // type that is not a picture; throws morvane::Error on damage. Exposed for
 // the embedded objects' preview pictures and for tests.
 std::optional<office::render::PictureSource> decodeBlip(morvane::ByteReader blipRecord);
+
+// One OfficeArtBlip record summarised (see BlipSummary); nullopt for a record
+// type that is not a picture; throws morvane::Error on damage.
+std::optional<BlipSummary> summarizeBlip(morvane::ByteReader blipRecord, std::size_t headBytes);
 
 }  // namespace office::ppt

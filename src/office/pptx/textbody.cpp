@@ -86,9 +86,10 @@ void readBodyProperties(XmlStream &xml, QString *warpPreset) {
 bool isSymbolPrivateUse(QChar c) { return c.unicode() >= 0xF020 && c.unicode() <= 0xF0FF; }
 
 // A run whose symbol font (a:sym) sets only its private-use characters:
-// those are mapped, the rest keeps the run's own typeface.
+// those are mapped in that font, the rest keeps the run's own typeface.
 void appendWithSymbolCharacters(const QString &text, const QString &typeface,
-                                const QString &symbolFace, ComposedText &out) {
+                                const QString &symbolFace, morvane::SymbolFont symbolFont,
+                                ComposedText &out) {
   qsizetype start = 0;
   while (start < text.size()) {
     const bool symbol = isSymbolPrivateUse(text[start]);
@@ -96,14 +97,16 @@ void appendWithSymbolCharacters(const QString &text, const QString &typeface,
     while (end < text.size() && isSymbolPrivateUse(text[end]) == symbol) ++end;
     const QString piece = text.mid(start, end - start);
     if (symbol)
-      out.append(morvane::isSymbolFont(symbolFace) ? morvane::symbolToUnicode(piece) : piece,
-                 symbolFace);
+      out.append(morvane::symbolTextToUnicode(symbolFont, piece), symbolFace);
     else
       out.append(piece, typeface);
     start = end;
   }
 }
 
+// A run's characters as the slide shows them: set in a symbol font, they
+// become the Unicode characters they stand for (or the font's private-use
+// codes where Unicode has none); the range keeps the original typeface.
 void appendRun(const TextRun &run, const Theme *theme, const QString &defaultTypeface,
                ComposedText &out) {
   if (run.kind == TextRun::Kind::Break) {
@@ -112,13 +115,16 @@ void appendRun(const TextRun &run, const Theme *theme, const QString &defaultTyp
   }
   const QString latin = resolveThemeFont(run.latin, theme);
   const QString typeface = latin.isEmpty() ? defaultTypeface : latin;
-  if (morvane::isSymbolFont(typeface)) {
-    out.append(morvane::symbolToUnicode(run.text), typeface);
+  const morvane::SymbolFont font = morvane::symbolFontOf(typeface, run.latinSymbolCharset);
+  if (font != morvane::SymbolFont::None) {
+    out.append(morvane::symbolTextToUnicode(font, run.text), typeface);
     return;
   }
   const QString symbolFace = resolveThemeFont(run.symbol, theme);
-  if (!symbolFace.isEmpty()) {
-    appendWithSymbolCharacters(run.text, typeface, symbolFace, out);
+  const morvane::SymbolFont symbolFont =
+      morvane::symbolFontOf(symbolFace, run.symbolSymbolCharset);
+  if (symbolFont != morvane::SymbolFont::None) {
+    appendWithSymbolCharacters(run.text, typeface, symbolFace, symbolFont, out);
     return;
   }
   out.append(run.text, typeface);
