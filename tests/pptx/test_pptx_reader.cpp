@@ -187,23 +187,30 @@ class PptxReaderTest : public QObject {
     QCOMPARE(range->Characters(14, 100)->Text(), QStringLiteral("ab"));
   }
 
-  // Text set in Symbol shows as the characters it stands for; the range
+  // Text set in a symbol font shows as the characters it stands for; a
+  // character without an equivalent keeps its private-use code; the range
   // still tells its original typeface.
   void symbolFontTextIsMappedToUnicode() {
     Deck deck;
-    deck.addSlide(
-        body(QStringLiteral("<a:p>") +
-             run(QStringLiteral("abp"), QStringLiteral("<a:latin typeface=\"Symbol\"/>")) +
-             run(QStringLiteral("x") + QChar(0xF0D6) + QStringLiteral("y"),
-                 QStringLiteral("<a:sym typeface=\"Symbol\"/>")) +
-             run(QString(QChar(0xF0E0)), QStringLiteral("<a:sym typeface=\"Wingdings\"/>")) +
-             QStringLiteral("</a:p>")));
+    deck.addSlide(body(
+        QStringLiteral("<a:p>") +
+        run(QStringLiteral("abp"), QStringLiteral("<a:latin typeface=\"Symbol\"/>")) +
+        run(QStringLiteral("x") + QChar(0xF0D6) + QStringLiteral("y"),
+            QStringLiteral("<a:sym typeface=\"Symbol\"/>")) +
+        run(QString(QChar(0xF0E0)), QStringLiteral("<a:sym typeface=\"Wingdings\"/>")) +
+        run(QStringLiteral("l"), QStringLiteral("<a:latin typeface=\"Wingdings\"/>")) +
+        run(QStringLiteral("a"), QStringLiteral("<a:latin typeface=\"Marlett\" charset=\"2\"/>")) +
+        QStringLiteral("</a:p>")));
     auto range = shapesOf(deck)->Item(1)->TextFrame()->TextRange();
-    QCOMPARE(range->Text(), QStringLiteral("αβπx√y") + QChar(0xF0E0));
+    // Wingdings 0xE0 is U+1F86A, beyond the Basic Multilingual Plane; 0x6C is U+25CF.
+    QCOMPARE(range->Text(), QStringLiteral("αβπx√y") + QString::fromUcs4(U"\U0001F86A") +
+                                QChar(0x25CF) + QChar(0xF061));
     QCOMPARE(range->Characters(1, 1)->Font()->Name(), QStringLiteral("Symbol"));
     QCOMPARE(range->Characters(4, 1)->Font()->Name(), QStringLiteral("Body Face"));
     QCOMPARE(range->Characters(5, 1)->Font()->Name(), QStringLiteral("Symbol"));
-    QCOMPARE(range->Characters(7, 1)->Font()->Name(), QStringLiteral("Wingdings"));
+    QCOMPARE(range->Characters(7, 2)->Font()->Name(), QStringLiteral("Wingdings"));
+    QCOMPARE(range->Characters(9, 1)->Font()->Name(), QStringLiteral("Wingdings"));
+    QCOMPARE(range->Characters(10, 1)->Font()->Name(), QStringLiteral("Marlett"));
   }
 
   // One field per grid column in every row: covered cells of merged cells

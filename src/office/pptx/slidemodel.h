@@ -23,8 +23,8 @@ struct TextRun {
   Kind kind = Kind::Text;
   QString text;
   QString latin, eastAsian, complexScript, symbol;  // typefaces; empty when not given
-  bool latinSymbolCharset = false;   // a:latin charset="2" (SYMBOL_CHARSET)
-  bool symbolSymbolCharset = false;  // a:sym charset="2"
+  bool latinSymbolCharset = false;                  // a:latin charset="2" (SYMBOL_CHARSET)
+  bool symbolSymbolCharset = false;                 // a:sym charset="2"
 };
 
 struct Paragraph {

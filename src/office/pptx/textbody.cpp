@@ -13,6 +13,9 @@ const QChar kParagraphSeparator = QChar(u'\r');
 const QChar kLineBreak = QChar(u'\v');
 const QChar kCellSeparator = QChar(u'\t');
 
+// The Windows character set of a font that holds symbols, not letters.
+constexpr qint64 kSymbolCharset = 2;
+
 void readRunProperties(XmlStream &xml, TextRun &run) {
   const int depth = xml.depth();
   while (xml.nextChild(depth)) {
@@ -21,7 +24,11 @@ void readRunProperties(XmlStream &xml, TextRun &run) {
                     : xml.is(QLatin1StringView("cs"))  ? &run.complexScript
                     : xml.is(QLatin1StringView("sym")) ? &run.symbol
                                                        : nullptr;
-    if (face) *face = xml.attribute(QLatin1StringView("typeface")).toString();
+    if (!face) continue;
+    *face = xml.attribute(QLatin1StringView("typeface")).toString();
+    const bool symbolCharset = xml.intAttribute(QLatin1StringView("charset"), 0) == kSymbolCharset;
+    if (face == &run.latin) run.latinSymbolCharset = symbolCharset;
+    if (face == &run.symbol) run.symbolSymbolCharset = symbolCharset;
   }
 }
 
@@ -121,8 +128,7 @@ void appendRun(const TextRun &run, const Theme *theme, const QString &defaultTyp
     return;
   }
   const QString symbolFace = resolveThemeFont(run.symbol, theme);
-  const morvane::SymbolFont symbolFont =
-      morvane::symbolFontOf(symbolFace, run.symbolSymbolCharset);
+  const morvane::SymbolFont symbolFont = morvane::symbolFontOf(symbolFace, run.symbolSymbolCharset);
   if (symbolFont != morvane::SymbolFont::None) {
     appendWithSymbolCharacters(run.text, typeface, symbolFace, symbolFont, out);
     return;
