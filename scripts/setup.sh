@@ -8,7 +8,7 @@ build_dir=${1:-build}
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
-  libgsf-1-dev libglib2.0-dev zlib1g-dev shared-mime-info
+  libgsf-1-dev libglib2.0-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev shared-mime-info
   fonts-liberation fonts-dejavu-core
   antiword catdoc
   xvfb xauth

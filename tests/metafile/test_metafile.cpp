@@ -146,17 +146,19 @@ void TestMetafile::workBudgetStopsEndlessFills() {
   anisotropic100(many);
   selectSolidBrush(many, 1, rgb(255, 0, 0));
   for (int i = 0; i < 5000; ++i) many.record(Rectangle, LeBytes().i32s({0, 0, 100, 100}));
-  bool stopped = false;
-  QImage image = office::render::renderMetafile(emf(many.finish()), kImage, &stopped);
-  QVERIFY(stopped);
+  office::render::DrawingOutcome outcome;
+  QImage image = office::render::renderMetafile(emf(many.finish()), kImage, &outcome);
+  QVERIFY(outcome.stoppedEarly);
+  QVERIFY(outcome.drawn > 0);
   QVERIFY(near(image.pixelColor(50, 50), Qt::red));
 
   EmfBuilder one;
   anisotropic100(one);
   selectSolidBrush(one, 1, rgb(255, 0, 0));
   one.record(Rectangle, LeBytes().i32s({0, 0, 100, 100}));
-  office::render::renderMetafile(emf(one.finish()), kImage, &stopped);
-  QVERIFY(!stopped);
+  office::render::renderMetafile(emf(one.finish()), kImage, &outcome);
+  QVERIFY(!outcome.stoppedEarly);
+  QCOMPARE(outcome.drawn, 1);
 }
 
 void TestMetafile::emfMappingAndFills() {

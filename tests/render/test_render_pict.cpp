@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "common/error.h"
@@ -225,9 +226,23 @@ class PictTest : public QObject {
         << PictBuilder(0, 0, 10, 10).word(0x8200).longWord(0x7FFFFFFF).end();
   }
 
+  // Damage before anything is drawn: the player says why and draws nothing
+  // (or, without a header, throws), and the export writes no file.
   void damageThrows() {
     QFETCH(QByteArray, data);
-    QVERIFY_THROWS_EXCEPTION(morvane::Error, renderPict(data, QSize(20, 20)));
+    try {
+      PictRenderStats stats;
+      renderPict(data, QSize(20, 20), &stats);
+      QVERIFY(!stats.damage.isEmpty());
+      QCOMPARE(stats.drawn, 0);
+    } catch (const morvane::PictureError &) {
+    }
+    QTemporaryDir dir;
+    PictureSource picture;
+    picture.format = BlipFormat::Pict;
+    picture.data = data;
+    QVERIFY_THROWS_EXCEPTION(morvane::PictureError, exportJpeg(picture, dir.filePath("p.jpg")));
+    QVERIFY(!QFile::exists(dir.filePath("p.jpg")));
   }
 
   void corpusPicturesRender_data() {

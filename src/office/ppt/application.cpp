@@ -88,7 +88,12 @@ class Shape : public PowerPoint::Shape {
     if (!pib || shape_->type == 4)
       fail(QStringLiteral("This shape cannot be exported: it holds no picture"));
     auto picture = doc_->pictures().load(pib->value);
-    if (!picture) fail(QStringLiteral("The picture of this shape is missing from the file"));
+    if (!picture)
+      throw morvane::PictureError(
+          QStringLiteral(
+              "the picture is missing from the file (entry %1 of its picture store holds "
+              "none)")
+              .arg(pib->value));
     picture->crop = cropOf(record);
     if (record.anchor) {
       constexpr double kMasterUnitsPerInch = 576.0;
