@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QtEndian>
 #include <algorithm>
+#include <cstdlib>
 
 namespace office::render::metafile {
 namespace {
@@ -154,9 +155,14 @@ QImage dibToImage(const std::uint8_t *info, std::size_t infoSize, const std::uin
 }
 
 qint64 dibPixelCount(const std::uint8_t *info, std::size_t infoSize) {
-  DibLayout d;
-  if (!info || !readLayout(info, infoSize, d)) return 0;
-  return d.width * (d.height < 0 ? -d.height : d.height);
+  if (!info || infoSize < 4) return 0;
+  const std::uint32_t headerSize = le32(info);
+  if (headerSize == kCoreHeader && infoSize >= kCoreHeader)
+    return qint64(le16(info + 4)) * std::abs(std::int16_t(le16(info + 6)));
+  if (headerSize < 40 || infoSize < 40) return 0;
+  const std::int64_t width = std::int32_t(le32(info + 4));
+  const std::int64_t height = std::int32_t(le32(info + 8));
+  return width > 0 ? width * (height < 0 ? -height : height) : 0;
 }
 
 QImage packedDibToImage(const std::uint8_t *dib, std::size_t size) {

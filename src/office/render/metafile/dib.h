@@ -10,8 +10,8 @@
 
 namespace office::render::metafile {
 
-// The pixels a DIB's header claims (0 when the header is damaged or the
-// bitmap too large), so that players charge them before decoding.
+// The pixels a DIB's header claims (0 when it cannot be read), so that
+// players charge them before decoding.
 qint64 dibPixelCount(const std::uint8_t *info, std::size_t infoSize);
 
 // Decodes a DIB whose header and bits lie apart (EMF). Returns a null image

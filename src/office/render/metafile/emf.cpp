@@ -214,11 +214,14 @@ QImage recordDib(GdiPlayer &gdi, const morvane::ByteReader &record, std::uint32_
                  bool withAlpha = false) {
   if (cbBmi == 0) return {};
   morvane::ByteReader info = record.slice(offBmi, cbBmi);
-  if (!gdi.chargeBitmap(dibPixelCount(info.data(), info.size()))) return {};
+  const qint64 pixels = dibPixelCount(info.data(), info.size());
+  if (!gdi.chargeBitmap(pixels)) return {};
   morvane::ByteReader bits = record.slice(
       offBits, std::min<std::uint64_t>(
                    cbBits, record.size() - std::min<std::uint64_t>(offBits, record.size())));
-  return dibToImage(info.data(), info.size(), bits.data(), bits.size(), withAlpha);
+  QImage image = dibToImage(info.data(), info.size(), bits.data(), bits.size(), withAlpha);
+  if (image.isNull() && pixels > 0) gdi.noteRefusedBitmap(pixels, bits.size());
+  return image;
 }
 
 // The DIB's rows run bottom-up when its height is positive.
@@ -763,6 +766,7 @@ void playEmf(const QByteArray &data, QPainter &painter, const PlayerTarget &targ
   }
   outcome.drawn = gdi.drawn();
   outcome.stoppedEarly = gdi.workSpent();
+  if (outcome.damage.isEmpty()) outcome.damage = gdi.refusal();
 }
 
 }  // namespace office::render::metafile

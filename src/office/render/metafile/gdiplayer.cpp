@@ -97,6 +97,12 @@ bool GdiPlayer::chargePoints(qint64 count) {
 
 bool GdiPlayer::chargeBitmap(qint64 pixels) { return charge(std::max<qint64>(pixels, 0)); }
 
+void GdiPlayer::noteRefusedBitmap(qint64 pixels, std::size_t bytes) {
+  if (refusal_.isEmpty())
+    refusal_ =
+        QStringLiteral("a bitmap of %1 pixels in %2 bytes is refused").arg(pixels).arg(bytes);
+}
+
 qint64 GdiPlayer::pixelsCovered(const QRectF &logical) const {
   const QRectF covered = fullTransform().mapRect(logical.normalized()).intersected(imageRect_);
   return covered.isValid() ? qint64(covered.width() + 1) * qint64(covered.height() + 1) : 0;

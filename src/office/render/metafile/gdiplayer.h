@@ -176,6 +176,10 @@ class GdiPlayer {
   bool workSpent() const { return work_ >= workLimit_; }
   // Drawing operations carried out so far.
   int drawn() const { return drawn_; }
+  // A bitmap whose data holds far less than its header claims is refused;
+  // the first such refusal is noted here.
+  void noteRefusedBitmap(qint64 pixels, std::size_t bytes);
+  const QString &refusal() const { return refusal_; }
 
  private:
   bool charge(qint64 cost);
@@ -233,6 +237,7 @@ class GdiPlayer {
   qint64 workLimit_ = 0;
   qint64 paidElements_ = 0;  // by chargePoints, for the next path
   int drawn_ = 0;
+  QString refusal_;
   bool wmf_ = false;
   QTransform deviceToImage_;
   QSizeF pixelsPerMm_{96 / 25.4, 96 / 25.4};

@@ -251,9 +251,13 @@ void WmfPlayer::dibBlt(std::uint16_t function, morvane::ByteReader &r) {
     gdi_.patBlt(dest, rop);
     return;
   }
-  if (!gdi_.chargeBitmap(dibPixelCount(r.current(), r.remaining()))) return;
+  const qint64 pixels = dibPixelCount(r.current(), r.remaining());
+  if (!gdi_.chargeBitmap(pixels)) return;
   QImage image = packedDibToImage(r.current(), r.remaining());
-  if (image.isNull()) return;
+  if (image.isNull()) {
+    if (pixels > 0) gdi_.noteRefusedBitmap(pixels, r.remaining());
+    return;
+  }
   // StretchDIB counts source rows from the bottom of a bottom-up DIB.
   if (stretchDib && r.remaining() >= 12 &&
       morvane::ByteReader(r.current(), r.remaining()).slice(8, 4).i32() > 0)
@@ -534,6 +538,7 @@ void playWmf(const PictureSource &picture, QPainter &painter, const PlayerTarget
   }
   outcome.drawn = gdi.drawn();
   outcome.stoppedEarly = gdi.workSpent();
+  if (outcome.damage.isEmpty()) outcome.damage = gdi.refusal();
 }
 
 }  // namespace office::render::metafile
