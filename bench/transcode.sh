@@ -51,16 +51,16 @@ rm -f "$work"/*.v
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-# One measured run: prints "seconds peak-KB".
+# One measured run: prints "wall-seconds cpu-seconds peak-KB".
 measure() {
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" > /dev/null 2>&1
-  cat "$work/time"
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" > /dev/null 2>&1
+  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$work/time"
 }
 
 row() {  # input label crop(yes/no)
-  local input=$1 label=$2 crop=$3 tool times mem result
+  local input=$1 label=$2 crop=$3 tool times cpus mem result
   for tool in qt turbojpeg morvane vips; do
-    times=() mem=0
+    times=() cpus=() mem=0
     for _ in $(seq "$runs"); do
       rm -f "$work/out.jpg"
       if [ "$tool" = vips ]; then
@@ -74,14 +74,17 @@ row() {  # input label crop(yes/no)
         [ "$crop" = yes ] && args+=(crop)
         result=$(measure "${args[@]}")
       fi
-      times+=("${result% *}")
-      mem=$(( ${result#* } > mem ? ${result#* } : mem ))
+      read -r wall cpu kb <<< "$result"
+      times+=("$wall") cpus+=("$cpu")
+      mem=$(( kb > mem ? kb : mem ))
     done
-    local t; t=$(printf '%s\n' "${times[@]}" | median)
+    local t c
+    t=$(printf '%s\n' "${times[@]}" | median)
+    c=$(printf '%s\n' "${cpus[@]}" | median)
     local psnr="-"
     [ "$crop" = no ] && psnr=$("$bench" psnr "$work/$input" "$work/out.jpg")
     local size; size=$(stat -c %s "$work/out.jpg")
-    echo "| $label | $tool | $t | $(( mem / 1024 )) | $psnr | $(( size / 1024 )) |"
+    echo "| $label | $tool | $t | $c | $(( mem / 1024 )) | $psnr | $(( size / 1024 )) |"
   done
 }
 
@@ -92,10 +95,11 @@ row() {  # input label crop(yes/no)
   echo "Inputs: 8000 x 6000 RGB, PNG $(( $(stat -c %s "$work/big.png") / 1048576 )) MB,"
   echo "JPEG (quality 92, 4:2:0) $(( $(stat -c %s "$work/big.jpg") / 1048576 )) MB. Output: quality 90;"
   echo "Qt's writer subsamples chroma (4:2:0), the others do not (4:4:4). Crop: 10 % off each edge."
-  echo "Time: wall seconds, median of $runs runs, process start included; memory: peak RSS."
+  echo "Time: wall and CPU (user + system) seconds, median of $runs runs, process start included;"
+  echo "memory: peak RSS. Load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)."
   echo
-  echo "| input | tool | s | peak MB | PSNR dB | output KB |"
-  echo "|---|---|---:|---:|---:|---:|"
+  echo "| input | tool | wall s | CPU s | peak MB | PSNR dB | output KB |"
+  echo "|---|---|---:|---:|---:|---:|---:|"
   row big.png "PNG 48 Mpixel" no
   row big.jpg "JPEG 48 Mpixel, cropped" yes
   row big.png "PNG 48 Mpixel, cropped" yes

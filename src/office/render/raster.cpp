@@ -175,23 +175,28 @@ QImage decodeBitmap(const PictureSource &picture) {
   return decodeWithQt(picture.data, format);
 }
 
-QImage cropImage(const QImage &image, const Crop &crop, QColor background) {
-  if (crop.isNone()) return image;
-  const double w = image.width(), h = image.height();
+Placement placementFor(QSize picture, const Crop &crop) {
+  const double w = picture.width(), h = picture.height();
   const double left = std::round(crop.left * w), right = std::round(crop.right * w);
   const double top = std::round(crop.top * h), bottom = std::round(crop.bottom * h);
   const double outW = w - left - right, outH = h - top - bottom;
   if (!(outW >= 1 && outH >= 1 && outW <= kMaxPixelEdge && outH <= kMaxPixelEdge))
-    damaged(QStringLiteral("crop leaves %1 x %2 pixels").arg(outW).arg(outH));
-  const QSize outSize{int(outW), int(outH)};
-  checkPixelSize(outSize, QStringLiteral("cropped picture"));
-  if (left >= 0 && top >= 0 && right >= 0 && bottom >= 0)
-    return image.copy(QRect(QPoint(int(left), int(top)), outSize));
-  QImage out(outSize, QImage::Format_RGB32);
+    damaged(QStringLiteral("its crop leaves %1 x %2 pixels").arg(outW).arg(outH));
+  const QSize output{int(outW), int(outH)};
+  checkPixelSize(output, QStringLiteral("cropped picture"));
+  return {output, QPoint(int(-left), int(-top))};
+}
+
+QImage cropImage(const QImage &image, const Crop &crop, QColor background) {
+  if (crop.isNone()) return image;
+  const Placement place = placementFor(image.size(), crop);
+  const QRect inside(-place.origin, place.output);
+  if (image.rect().contains(inside)) return image.copy(inside);
+  QImage out(place.output, QImage::Format_RGB32);
   if (out.isNull()) damaged(QStringLiteral("not enough memory for the cropped picture"));
   out.fill(background);
   QPainter painter(&out);
-  painter.drawImage(QPoint(int(-left), int(-top)), image);
+  painter.drawImage(place.origin, image);
   return out;
 }
 

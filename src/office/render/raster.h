@@ -38,6 +38,16 @@ QByteArray bmpFileHeaderForDib(const QByteArray &dib);
 // Decodes a stored bitmap whole with Qt, at its own pixel size.
 QImage decodeBitmap(const PictureSource &picture);
 
+// Where a crop puts a picture on its output: the output's size, and the
+// output pixel at which the picture's top left pixel lands. The fractions
+// are rounded to whole pixels; throws morvane::PictureError when the crop
+// leaves no pixel or too many.
+struct Placement {
+  QSize output;
+  QPoint origin;
+};
+Placement placementFor(QSize picture, const Crop &crop);
+
 // Crops by fractions of each edge; negative fractions extend the picture and
 // the new area is background. Returns the image unchanged when crop is none.
 QImage cropImage(const QImage &image, const Crop &crop, QColor background = Qt::white);

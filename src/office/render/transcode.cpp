@@ -3,8 +3,12 @@
 #include <QColorSpace>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "common/error.h"
@@ -193,6 +197,95 @@ class Composer {
   bool intact_ = true;
 };
 
+// Rows handed from the thread that decodes to the thread that encodes,
+// through a ring of kPipeRows row buffers: decoding and encoding a large
+// picture overlap on two cores, in memory for a few rows only.
+class RowPipe {
+ public:
+  static constexpr int kPipeRows = 64;
+
+  explicit RowPipe(std::size_t rowBytes) : rows_(kPipeRows, std::vector<uchar>(rowBytes)) {}
+
+  // Producer side; false once the consumer has given up.
+  bool push(const uchar *row) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return count_ < kPipeRows || cancelled_; });
+    if (cancelled_) return false;
+    std::memcpy(rows_[std::size_t((first_ + count_) % kPipeRows)].data(), row, rows_[0].size());
+    ++count_;
+    changed_.notify_all();
+    return true;
+  }
+  void finish(std::exception_ptr failure = nullptr) {
+    const std::lock_guard lock(mutex_);
+    finished_ = true;
+    failure_ = failure;
+    changed_.notify_all();
+  }
+
+  // Consumer side: hands the next row to use; false at the end.
+  template <class Use>
+  bool pop(Use use) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return count_ > 0 || finished_; });
+    if (count_ == 0) {
+      if (failure_) std::rethrow_exception(failure_);
+      return false;
+    }
+    const std::vector<uchar> &row = rows_[std::size_t(first_)];
+    lock.unlock();
+    use(row.data());  // the producer never writes into a full slot
+    lock.lock();
+    first_ = (first_ + 1) % kPipeRows;
+    --count_;
+    changed_.notify_all();
+    return true;
+  }
+  void cancel() {
+    const std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::vector<uchar>> rows_;
+  int first_ = 0, count_ = 0;
+  bool finished_ = false, cancelled_ = false;
+  std::exception_ptr failure_;
+};
+
+// Smaller pictures are not worth a thread.
+constexpr qint64 kPipelinedPixels = 2LL * 1024 * 1024;
+
+Encoded encodeInTwoThreads(Composer &composer, JpegEncoder &encoder, std::size_t rowBytes) {
+  RowPipe pipe(rowBytes);
+  struct Cancelled {};
+  std::thread decoder([&] {
+    try {
+      composer.run([&](const uchar *row) {
+        if (!pipe.push(row)) throw Cancelled{};
+      });
+      pipe.finish();
+    } catch (const Cancelled &) {
+      pipe.finish();
+    } catch (...) {
+      pipe.finish(std::current_exception());
+    }
+  });
+  try {
+    while (pipe.pop([&](const uchar *row) { encoder.writeRow(row); })) {
+    }
+  } catch (...) {
+    pipe.cancel();
+    decoder.join();
+    throw;
+  }
+  decoder.join();
+  return {encoder.finish(), composer.damage()};
+}
+
 }  // namespace
 
 bool RowSource::skipRows(int count) {
@@ -218,21 +311,12 @@ std::unique_ptr<RowSource> imageSource(const QImage &image) {
   return std::make_unique<ImageSource>(image);
 }
 
-Placement placementFor(QSize picture, const Crop &crop) {
-  const double w = picture.width(), h = picture.height();
-  const double left = std::round(crop.left * w), right = std::round(crop.right * w);
-  const double top = std::round(crop.top * h), bottom = std::round(crop.bottom * h);
-  const double outW = w - left - right, outH = h - top - bottom;
-  if (!(outW >= 1 && outH >= 1 && outW <= kMaxPixelEdge && outH <= kMaxPixelEdge))
-    unreadable(QStringLiteral("its crop leaves %1 x %2 pixels").arg(outW).arg(outH));
-  const QSize output{int(outW), int(outH)};
-  checkPixelSize(output, QStringLiteral("cropped picture"));
-  return {output, QPoint(int(-left), int(-top))};
-}
-
 Encoded transcodeToJpeg(RowSource &source, const Crop &crop, QColor background, int dotsPerInch) {
   Composer composer(source, crop, background);
-  JpegEncoder encoder(composer.outputSize(), dotsPerInch, source.iccProfile());
+  const QSize size = composer.outputSize();
+  JpegEncoder encoder(size, dotsPerInch, source.iccProfile());
+  if (qint64(size.width()) * size.height() >= kPipelinedPixels)
+    return encodeInTwoThreads(composer, encoder, std::size_t(size.width()) * 3);
   composer.run([&](const uchar *row) { encoder.writeRow(row); });
   return {encoder.finish(), composer.damage()};
 }

@@ -42,16 +42,6 @@ std::unique_ptr<RowSource> openBitmap(const PictureSource &picture);
 // A source over an image already in memory (a drawn metafile).
 std::unique_ptr<RowSource> imageSource(const QImage &image);
 
-// Where the crop puts the picture on its output: the output's size, and
-// the output pixel at which the picture's top left pixel lands.
-struct Placement {
-  QSize output;
-  QPoint origin;
-};
-// Rounds the crop fractions to whole pixels, as cropImage does; throws
-// morvane::PictureError when the crop leaves no pixel or too many.
-Placement placementFor(QSize picture, const Crop &crop);
-
 struct Encoded {
   QByteArray bytes;
   QString damage;  // why part of the picture shows the background, if it does
