@@ -1,5 +1,5 @@
 #include "job/extractionjob.h"
-#include "job/shapewalk.h"
+#include "job/walks.h"
 
 namespace job {
 
@@ -9,13 +9,10 @@ namespace job {
 // keeps its number, gets a warning line and writes no file.
 void ExtractionJob::GRPH_Save() {
   RunningCount = 0;
-  walkShapes(*this, [&](std::int32_t slide) {
+  walkTopLevelShapes(*this, [&](const Place &place) {
     if (CurrentShape->Type() != PowerPoint::msoChart) return;
     raiseRunningCount();
-    const QString path =
-        OutputFolder + QStringLiteral("Graph") + fourDigits(RunningCount) + QStringLiteral(".Bmp");
-    exportCurrentShape(path, PowerPoint::ppShapeFormatBMP,
-                       QStringLiteral("the chart of slide %1").arg(slide));
+    exportCurrentShape(OutputRecord::Kind::Chart, place);
   });
   if (RunningCount == 0) replaceLog(QStringLiteral("No Graphs in the Selected Presentation"));
 }

@@ -1,9 +1,14 @@
 #include "job/extractionjob.h"
 
+#include <optional>
+
+#include "common/atomicfile.h"
 #include "common/error.h"
+#include "job/folderlock.h"
 #include "job/workingcopy.h"
 #include "office/doc/wordapp.h"
 #include "office/powerpoint/application.h"
+#include "office/powerpoint/signature.h"
 
 // Paths: this system's folder separator is "/", so wherever a path is split
 // into folder and file name, the folder is everything up to and including the
@@ -52,6 +57,20 @@ void ExtractionJob::SplitPath(const QString &path) {
 // here, then passes on to the front end. Output files already written stay.
 void ExtractionJob::ProcessSource() {
   SplitPath(SourcePath);
+  std::optional<FolderLock> lock;
+  if (!options.list) {
+    std::function<void()> wait;
+    if (options.waitForFolder) wait = [this] { log_.waitingForFolder(OutputFolder); };
+    lock.emplace(OutputFolder, wait);
+    morvane::removeStaleTemporaries(OutputFolder);
+  }
+  // A file that no reader can open is refused before anything is copied.
+  workingcopy::checkSource(SourcePath);
+  try {
+    office::powerpoint::checkSignature(SourcePath);
+  } catch (const morvane::Error &error) {
+    throw morvane::Error(QStringLiteral("Cannot open %1: %2").arg(SourcePath, error.description()));
+  }
   QString ownCopy;
   QString openPath = SourcePath;
   if (options.workingCopy) {
@@ -59,8 +78,6 @@ void ExtractionJob::ProcessSource() {
     if (workingcopy::make(SourcePath, copyPath) == workingcopy::Made::NewCopy) ownCopy = copyPath;
     WorkingCopyPath = copyPath;
     openPath = copyPath;
-  } else {
-    workingcopy::checkSource(SourcePath);
   }
   try {
     if (!options.pictures && !options.text && !options.graph) {
@@ -100,26 +117,8 @@ void ExtractionJob::openSource(const QString &path) {
   try {
     presentations->Open(path, PowerPoint::msoFalse, PowerPoint::msoFalse, PowerPoint::msoTrue);
   } catch (const morvane::Error &error) {
-    throw morvane::Error(
-        QStringLiteral("Cannot open %1: %2").arg(SourcePath, error.description()));
+    throw morvane::Error(QStringLiteral("Cannot open %1: %2").arg(SourcePath, error.description()));
   }
-}
-
-bool ExtractionJob::exportCurrentShape(const QString &path, PowerPoint::PpShapeFormat filter,
-                                       const QString &what) {
-  try {
-    CurrentShape->Export(path, filter, 0, 0, PowerPoint::ppRelativeToSlide);
-  } catch (const morvane::PictureError &) {
-    log_.warning(QStringLiteral("Warning: %1 was not written: %2 cannot be read")
-                     .arg(path.mid(OutputFolder.size()), what) +
-                 kLineBreak);
-    return false;
-  }
-  const QString note = CurrentShape->ExportWarning();
-  if (!note.isEmpty())
-    log_.warning(QStringLiteral("Warning: %1: %2").arg(path.mid(OutputFolder.size()), note) +
-                 kLineBreak);
-  return true;
 }
 
 // Clean-up after a failed job; a second failure here must not hide the first.

@@ -1,5 +1,5 @@
 #include "job/extractionjob.h"
-#include "job/shapewalk.h"
+#include "job/walks.h"
 
 namespace job {
 
@@ -8,16 +8,19 @@ namespace job {
 // cannot be read keeps its number, gets a warning line and writes no file.
 void ExtractionJob::pics_extract() {
   RunningCount = 0;
+  written_.clear();
   int written = 0;
-  walkShapes(*this, [&](std::int32_t slide) {
-    if (CurrentShape->Type() != PowerPoint::msoPicture) return;
+  const auto visit = [&](const Place &place) {
     raiseRunningCount();
-    const QString path =
-        OutputFolder + QStringLiteral("Img") + fourDigits(RunningCount) + QStringLiteral(".Jpg");
-    if (exportCurrentShape(path, PowerPoint::ppShapeFormatJPG,
-                           QStringLiteral("the picture of slide %1").arg(slide)))
-      ++written;
-  });
+    if (exportCurrentShape(OutputRecord::Kind::Picture, place)) ++written;
+  };
+  if (options.everyPicture) {
+    walkEveryPicture(*this, visit);
+  } else {
+    walkTopLevelShapes(*this, [&](const Place &place) {
+      if (CurrentShape->Type() == PowerPoint::msoPicture) visit(place);
+    });
+  }
   if (RunningCount == 0) {
     appendLog(QStringLiteral("No images found in the selected presentation"));
     return;

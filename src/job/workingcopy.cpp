@@ -4,14 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QFileInfo>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "common/error.h"
+#include "common/filenames.h"
+#include "common/posixio.h"
+
+using morvane::readSome;
+using morvane::writeAll;
 
 namespace workingcopy {
 
@@ -37,34 +40,16 @@ class Fd {
   int fd_;
 };
 
-QByteArray local(const QString &path) { return QFile::encodeName(path); }
+QByteArray local(const QString &path) { return morvane::fileNameBytes(path); }
 
 QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)).toLower(); }
 
 bool isPermissionError(int error) { return error == EACCES || error == EPERM || error == EROFS; }
 
 QString folderOf(const QString &path) {
-  const QString folder = QFileInfo(path).path();
-  return folder.isEmpty() ? QStringLiteral(".") : folder;
-}
-
-// Reads up to size bytes; 0 at the end of the file.
-ssize_t readSome(int fd, char *buffer, std::size_t size) {
-  ssize_t n;
-  do n = ::read(fd, buffer, size);
-  while (n < 0 && errno == EINTR);
-  return n;
-}
-
-bool writeAll(int fd, const char *data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= std::size_t(n);
-  }
-  return true;
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  if (slash < 0) return QStringLiteral(".");
+  return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
 
 Fd openSource(const QString &source) {
@@ -171,6 +156,14 @@ void copyBytes(int from, int to, const QString &source, const QString &copyPath)
 }  // namespace
 
 void checkSource(const QString &source) { openSource(source); }
+
+Kind kindAt(const QString &path) {
+  struct stat info {};
+  if (::lstat(local(path).constData(), &info) != 0) return Kind::None;
+  if (S_ISLNK(info.st_mode)) return Kind::Link;
+  if (S_ISDIR(info.st_mode)) return Kind::Folder;
+  return S_ISREG(info.st_mode) ? Kind::File : Kind::Other;
+}
 
 Made make(const QString &source, const QString &copyPath) {
   Fd from = openSource(source);

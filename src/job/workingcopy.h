@@ -24,6 +24,10 @@ void checkSource(const QString &source);
 // copyPath.
 Made make(const QString &source, const QString &copyPath);
 
+// What is at path, without following a symbolic link.
+enum class Kind { None, File, Folder, Link, Other };
+Kind kindAt(const QString &path);
+
 // Deletes a working copy that make() created.
 void remove(const QString &copyPath);
 

@@ -20,6 +20,11 @@ namespace jobtest {
 
 inline const QString kCrLf = QStringLiteral("\r\n");
 
+// Bytes that pass the job's look at the file's kind (an OLE2 compound file
+// signature); the fake application reads nothing else.
+inline const QByteArray kSourceBytes =
+    QByteArrayLiteral("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1 source bytes");
+
 inline QByteArray readAll(const QString &path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -50,7 +55,7 @@ struct Job {
   QString path(const QString &name) const { return folder() + name; }
 
   QString makeSource(const QString &name = QStringLiteral("Talk.PpT"),
-                     const QByteArray &bytes = QByteArrayLiteral("source bytes")) {
+                     const QByteArray &bytes = kSourceBytes) {
     writeFile(path(name), bytes);
     return path(name);
   }

@@ -137,7 +137,7 @@ class TestJob : public QObject {
     QVERIFY(w.job().CurrentSlide == nullptr);
     QVERIFY(!QFileInfo::exists(copy));
     QVERIFY(QFileInfo::exists(job.path("Img0003.Jpg")));
-    QCOMPARE(jobtest::readAll(source), QByteArrayLiteral("source bytes"));
+    QCOMPARE(jobtest::readAll(source), jobtest::kSourceBytes);
 
     // The next job starts a new application object and numbers from 1 again.
     job.calls->calls.clear();
@@ -360,11 +360,11 @@ class TestJob : public QObject {
     const QString source = job.makeSource(QStringLiteral("popo.ppt"));
     QVERIFY(job.run(w, source));
     QVERIFY(job.calls->calls.contains(QStringLiteral("Open %1 0 0 -1").arg(source)));
-    QCOMPARE(jobtest::readAll(source), QByteArrayLiteral("source bytes"));
+    QCOMPARE(jobtest::readAll(source), jobtest::kSourceBytes);
 
     job.failOpen = true;  // and kept after a failure too
     QVERIFY(!job.run(w, source));
-    QCOMPARE(jobtest::readAll(source), QByteArrayLiteral("source bytes"));
+    QCOMPARE(jobtest::readAll(source), jobtest::kSourceBytes);
   }
 
   void somethingElseNamedLikeTheWorkingCopy_data() {
@@ -415,7 +415,7 @@ class TestJob : public QObject {
     frmMain w;
     job.useFake(w);
     const QString source = job.makeSource();
-    jobtest::writeFile(job.path("popo.ppt"), QByteArrayLiteral("source bytes"));
+    jobtest::writeFile(job.path("popo.ppt"), jobtest::kSourceBytes);
     QVERIFY(job.run(w, source));
     QVERIFY(!QFileInfo::exists(job.path("popo.ppt")));
   }
@@ -424,6 +424,7 @@ class TestJob : public QObject {
     jobtest::Job job;
     QByteArray big(300 * 1024 + 7, '\0');
     for (qsizetype i = 0; i < big.size(); ++i) big[i] = char(i * 31 % 251);
+    big.replace(0, 8, jobtest::kSourceBytes.left(8));
     frmMain w;
     QByteArray seen;
     const QString source = job.makeSource(QStringLiteral("Big.pps"), big);

@@ -70,9 +70,9 @@ class TestTxtSave : public QObject {
   std::shared_ptr<std::vector<Question>> asked;
 
   void openPresentation(const std::vector<fake::SlideSpec> &slides) {
-    auto log = std::make_shared<fake::CallLog>();
+    auto calls = std::make_shared<fake::CallLog>();
     w->PowerPointApp.reset();
-    w->PowerPointApp.setFactory([=] { return std::make_shared<fake::Application>(slides, log); });
+    w->PowerPointApp.setFactory([=] { return std::make_shared<fake::Application>(slides, calls); });
     w->PowerPointApp->Presentations()->Open(folder + QStringLiteral("popo.ppt"));
   }
   void answer(const QStringList &answers) { w->askName = ScriptedInputBox(answers, asked); }
@@ -115,8 +115,8 @@ class TestTxtSave : public QObject {
     dir.reset();
   }
 
-  // Two text boxes give HelloWorld; the word processor's calls come in the
-  // harvest's order, the prompt names the folder, and no message follows.
+  // Two text boxes give two paragraphs; the word processor's calls come in
+  // the harvest's order, the prompt names the folder, and no message follows.
   void helloWorldFromTwoTextBoxes() {
     openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello")),
                        shape(PowerPoint::msoTextBox, QStringLiteral("World"))}});
@@ -125,7 +125,8 @@ class TestTxtSave : public QObject {
     const QString logBefore = log.text;
     w->Txt_Save();
 
-    QCOMPARE(word->calls, harvestCalls(QStringLiteral("HelloWorld"), QStringLiteral("Notes.doc")));
+    QCOMPARE(word->calls,
+             harvestCalls(QStringLiteral("Hello\rWorld\r"), QStringLiteral("Notes.doc")));
     QCOMPARE(asked->size(), size_t(1));
     QCOMPARE(asked->at(0).prompt,
              QStringLiteral("Enter New File Name.....(Location: ") + folder + QStringLiteral(")"));
@@ -137,7 +138,8 @@ class TestTxtSave : public QObject {
   }
 
   // Slides in order, shapes in collection order, only text boxes, comments,
-  // WordArt and tables, with no separator; empty ones add nothing.
+  // WordArt and tables; each shape's text ends with a paragraph mark unless
+  // it ends with one already (a table's last row); empty ones add nothing.
   void walkTakesTextBearingShapesInOrder() {
     openPresentation({
         {shape(PowerPoint::msoTextBox, QStringLiteral("A")), textless(PowerPoint::msoPicture),
@@ -151,8 +153,8 @@ class TestTxtSave : public QObject {
     });
     answer({QStringLiteral("Notes")});
     w->Txt_Save();
-    QCOMPARE(w->GatheredText, QStringLiteral("AT1\tT2\rCW\vX"));
-    QVERIFY(word->calls.contains(QStringLiteral("InsertAfter AT1\tT2\rCW\vX")));
+    QCOMPARE(w->GatheredText, QStringLiteral("A\rT1\tT2\rC\rW\vX\r"));
+    QVERIFY(word->calls.contains(QStringLiteral("InsertAfter A\rT1\tT2\rC\rW\vX\r")));
   }
 
   // Nothing gathered: the message runs on after the previous log piece; no
@@ -200,20 +202,37 @@ class TestTxtSave : public QObject {
     QCOMPARE(QString::fromUtf8(reader.readAllStandardOutput()), QStringLiteral("Hello\nWorld\n"));
   }
 
-  // Names that would leave the folder or replace a file are refused like an
-  // empty answer.
+  // Names that would leave the folder, replace a file or carry control
+  // characters are refused, each with its reason, and asked again.
   void refusedNamesAskAgain() {
     writeFile(QStringLiteral("Taken.doc"), "keep");
+    QVERIFY(QDir(folder).mkdir(QStringLiteral("Box.doc")));
     openPresentation({{shape(PowerPoint::msoTextBox, QStringLiteral("Hello"))}});
-    const QStringList refused{QStringLiteral("../x"), QStringLiteral("a/b"),
-                              QStringLiteral("a\\b"), QStringLiteral("."),
-                              QStringLiteral(".."),   QStringLiteral("x") + QChar(0),
-                              QStringLiteral("Taken")};
-    answer(refused + QStringList{QStringLiteral("Fine")});
+    const QString separator = QStringLiteral(" (a name cannot contain \"/\" or \"\\\")");
+    const QString control =
+        QStringLiteral(" (a name cannot contain control characters such as line breaks or tabs)");
+    const QList<QPair<QString, QString>> refused{
+        {QStringLiteral("../x"), separator},
+        {QStringLiteral("a/b"), separator},
+        {QStringLiteral("a\\b"), separator},
+        {QStringLiteral("."), QStringLiteral(" (\".\" is not a name)")},
+        {QStringLiteral(".."), QStringLiteral(" (\"..\" is not a name)")},
+        {QStringLiteral("x") + QChar(0), control},
+        {QStringLiteral("two\rlines"), control},
+        {QStringLiteral("tab\there"), control},
+        {QStringLiteral("Taken"), QStringLiteral(" (Taken.doc already exists)")},
+        {QStringLiteral("Box"), QStringLiteral(" (Box.doc is a folder)")}};
+    QStringList answers;
+    QString expectedLog;
+    for (const auto &[name, reason] : refused) {
+      answers << name;
+      expectedLog += kInvalid + reason;
+    }
+    answer(answers + QStringList{QStringLiteral("Fine")});
     w->replaceLog(QString());
     w->Txt_Save();
 
-    QCOMPARE(log.text, kInvalid.repeated(refused.size()));
+    QCOMPARE(log.text, expectedLog);
     QCOMPARE(word->calls.filter(QStringLiteral("SaveAs")),
              QStringList{QStringLiteral("SaveAs ") + folder + QStringLiteral("Fine.doc")});
     QFile taken(folder + QStringLiteral("Taken.doc"));
@@ -234,7 +253,7 @@ class TestTxtSave : public QObject {
     } catch (const morvane::Error &e) {
       QCOMPARE(e.description(), QStringLiteral("the name \"Taken\" was refused"));
     }
-    QCOMPARE(log.text, kInvalid);
+    QCOMPARE(log.text, kInvalid + QStringLiteral(" (Taken.doc already exists)"));
     QVERIFY(word->calls.filter(QStringLiteral("SaveAs")).isEmpty());
   }
 
@@ -249,8 +268,8 @@ class TestTxtSave : public QObject {
     w->Txt_Save();
 
     QCOMPARE(word->applicationsCreated, 2);
-    QCOMPARE(word->calls, harvestCalls(QStringLiteral("First"), QStringLiteral("One.doc")) +
-                              harvestCalls(QStringLiteral("Second"), QStringLiteral("Two.doc")));
+    QCOMPARE(word->calls, harvestCalls(QStringLiteral("First\r"), QStringLiteral("One.doc")) +
+                              harvestCalls(QStringLiteral("Second\r"), QStringLiteral("Two.doc")));
   }
 
   // A failing SaveAs ends the harvest with its error; the word processor and

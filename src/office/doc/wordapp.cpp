@@ -21,6 +21,10 @@ class Document : public Word::Document, public std::enable_shared_from_this<Docu
     ensureOpen();
     closed_ = true;
   }
+  void put_Title(const QString &title) override {
+    ensureOpen();
+    title_ = title;
+  }
 
   qsizetype paragraphCount() const { return text_.count(QLatin1Char('\r')) + 1; }
 
@@ -44,6 +48,7 @@ class Document : public Word::Document, public std::enable_shared_from_this<Docu
 
  private:
   QString text_;
+  QString title_;
   bool closed_ = false;
 };
 

@@ -16,6 +16,8 @@
 #include <utility>
 
 #include "common/error.h"
+#include "common/filenames.h"
+#include "common/posixio.h"
 
 namespace office::ppt {
 
@@ -61,33 +63,9 @@ void initGsfOnce() {
   });
 }
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
 // Reads the first bytes of path with plain POSIX calls, so that a missing or
 // unreadable file gets its system reason.
-QByteArray readSignature(const QString &path) {
-  const QByteArray native = QFile::encodeName(path);
-  // Non-blocking, so that a named pipe given as the file cannot hang us.
-  const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    const int error = errno;
-    if (error == ENOENT) fail(QStringLiteral("the file does not exist"));
-    if (error == EACCES) fail(QStringLiteral("the file cannot be read (permission denied)"));
-    fail(QStringLiteral("the file cannot be opened (%1)").arg(errnoText(error)));
-  }
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    fail(S_ISDIR(info.st_mode) ? QStringLiteral("the path is a folder, not a file")
-                               : QStringLiteral("the path is not a regular file"));
-  }
-  char buffer[8] = {};
-  const ssize_t got = ::read(fd, buffer, sizeof buffer);
-  const int error = errno;
-  ::close(fd);
-  if (got < 0) fail(QStringLiteral("the file cannot be read (%1)").arg(errnoText(error)));
-  return QByteArray(buffer, int(got));
-}
+QByteArray readSignature(const QString &path) { return morvane::readFileHead(path, 8); }
 
 void checkSignature(const QByteArray &head) {
   static const char ole2[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
@@ -157,7 +135,7 @@ std::unique_ptr<CompoundFile> CompoundFile::open(const QString &path) {
   initGsfOnce();
   checkSignature(readSignature(path));
   GError *error = nullptr;
-  GsfInput *input = gsf_input_stdio_new(QFile::encodeName(path).constData(), &error);
+  GsfInput *input = gsf_input_stdio_new(morvane::fileNameBytes(path).constData(), &error);
   if (!input) fail(QStringLiteral("the file cannot be opened (%1)").arg(takeMessage(error)));
   return std::unique_ptr<CompoundFile>(new CompoundFile(openInfile(input)));
 }

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <new>
 
+#include "common/atomicfile.h"
 #include "common/error.h"
-#include "office/render/atomicfile.h"
 #include "office/render/bmpwriter.h"
 #include "office/render/drawingwork.h"
 #include "office/render/exportcache.h"
@@ -237,17 +237,17 @@ ExportCache::Output cachedOutput(const PictureSource &picture, char output, Make
 
 ExportResult exportJpeg(const PictureSource &picture, const QString &path) {
   if (canPassThrough(picture)) {
-    writeFileAtomically(path, picture.data);
+    morvane::writeFileAtomically(path, picture.data);
     return {};
   }
   const ExportCache::Output output = cachedOutput(picture, 'J', encodeJpegOutput);
-  writeFileAtomically(path, output.bytes);
+  morvane::writeFileAtomically(path, output.bytes);
   return {output.damage};
 }
 
 ExportResult exportBmp(const PictureSource &picture, const QString &path) {
   const ExportCache::Output output = cachedOutput(picture, 'B', encodeBmpOutput);
-  writeFileAtomically(path, output.bytes);
+  morvane::writeFileAtomically(path, output.bytes);
   return {output.damage};
 }
 

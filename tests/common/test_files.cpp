@@ -1,4 +1,5 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -8,11 +9,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "common/atomicfile.h"
 #include "common/error.h"
-#include "office/render/atomicfile.h"
+#include "common/filenames.h"
 #include "office/render/export.h"
 
-using namespace office::render;
+using namespace morvane;
+using office::render::BlipFormat;
+using office::render::exportBmp;
+using office::render::exportJpeg;
+using office::render::PictureSource;
 
 namespace {
 
@@ -42,6 +48,7 @@ PictureSource jpegPicture() {
 
 }  // namespace
 
+// Atomic output files, and file names that are not UTF-8.
 class AtomicFileTest : public QObject {
   Q_OBJECT
 
@@ -166,7 +173,63 @@ class AtomicFileTest : public QObject {
     QVERIFY_THROWS_EXCEPTION(morvane::Error, exportBmp(picture, dir.filePath("Graph0001.Bmp")));
     QVERIFY(entries(dir.path()).isEmpty());
   }
+
+  void commitWithoutReplacingRefusesAnExistingName() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("Notes.doc");
+    writeFile(path, "keep");
+    AtomicFile file(path);
+    file.write("new");
+    QVERIFY_THROWS_EXCEPTION(morvane::Error, file.commitWithoutReplacing());
+    QCOMPARE(readAll(path), QByteArray("keep"));
+    QCOMPARE(entries(dir.path()), QStringList{"Notes.doc"});
+    AtomicFile fresh(dir.filePath("Other.doc"));
+    fresh.write("text");
+    fresh.commitWithoutReplacing();
+    QCOMPARE(readAll(dir.filePath("Other.doc")), QByteArray("text"));
+    QCOMPARE(entries(dir.path()), (QStringList{"Notes.doc", "Other.doc"}));
+  }
+
+  // A temporary that a killed job left is ours by its name and goes; files
+  // that only look similar stay.
+  void staleTemporariesAreRecognisedByName() {
+    QTemporaryDir dir;
+    QString leftover;
+    {
+      AtomicFile file(dir.filePath("Img0001.Jpg"));
+      leftover = file.temporaryPath();
+      ::link(QFile::encodeName(leftover).constData(),
+             QFile::encodeName(leftover + "-copy").constData());
+    }
+    QVERIFY(QFile::rename(leftover + "-copy", leftover));
+    writeFile(dir.filePath(".Img0002.Jpg.tmp"), "not ours");
+    writeFile(dir.filePath(".notes.abc.morvane.tmp"), "random part too short");
+    writeFile(dir.filePath("Img0001.Jpg"), "output");
+    QCOMPARE(removeStaleTemporaries(dir.path()), 1);
+    QCOMPARE(entries(dir.path()),
+             (QStringList{".Img0002.Jpg.tmp", ".notes.abc.morvane.tmp", "Img0001.Jpg"}));
+  }
+
+  // Bytes that are not UTF-8 survive the trip through QString, and an output
+  // lands in a folder of such a name.
+  void fileNamesThatAreNotUtf8RoundTrip() {
+    const QList<QByteArray> names{QByteArray("caf\xe9/\xe9t\xe9.ppt"),
+                                  QByteArray("\xff\xfe"),
+                                  QByteArray("ok-\xc3\xa9-\xe2\x82\xac-\xf0\x9f\x98\x80"),
+                                  QByteArray("overlong-\xc0\xaf"),
+                                  QByteArray("cut-\xe2\x82"),
+                                  QByteArray("surrogate-\xed\xa0\x80")};
+    for (const QByteArray &name : names) QCOMPARE(fileNameBytes(fileNameFromBytes(name)), name);
+    QCOMPARE(fileNameFromBytes("ok-\xc3\xa9"), QStringLiteral("ok-\u00e9"));
+
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/Vortr\xe4ge";
+    QCOMPARE(::mkdir(folder.constData(), 0755), 0);
+    const QString path = fileNameFromBytes(folder) + QStringLiteral("/Img0001.Jpg");
+    writeFileAtomically(path, "x");
+    QCOMPARE(::access((folder + "/Img0001.Jpg").constData(), F_OK), 0);
+  }
 };
 
 QTEST_GUILESS_MAIN(AtomicFileTest)
-#include "test_render_atomicfile.moc"
+#include "test_files.moc"

@@ -5,11 +5,15 @@
 // planted file or link there is never opened), which is renamed over the
 // target at the end. rename() replaces a symbolic link at the target instead
 // of following it, and replaces an existing file of the same name.
+//
+// Temporary files are named ".<target>.<random>.morvane.tmp". One left by a
+// job that was killed is recognised by that name: the next job in the folder
+// removes it (removeStaleTemporaries) while it holds the folder's lock.
 
 #include <QByteArray>
 #include <QString>
 
-namespace office::render {
+namespace morvane {
 
 class AtomicFile {
  public:
@@ -24,6 +28,9 @@ class AtomicFile {
   void write(const QByteArray &bytes) { write(bytes.constData(), bytes.size()); }
   // Closes the temporary file and renames it to the target path.
   void commit();
+  // The same, but fails when a file (or link) of the target's name exists
+  // by then: nothing is ever replaced.
+  void commitWithoutReplacing();
 
   // The temporary file's path (for tests).
   const QString &temporaryPath() const { return tempPath_; }
@@ -41,4 +48,9 @@ class AtomicFile {
 // Writes bytes to path through an AtomicFile.
 void writeFileAtomically(const QString &path, const QByteArray &bytes);
 
-}  // namespace office::render
+// Removes the temporary files that earlier, interrupted writes left in
+// folder; returns how many it removed. Only call it while no other writer
+// works in the folder (the job holds the folder's lock).
+int removeStaleTemporaries(const QString &folder);
+
+}  // namespace morvane
