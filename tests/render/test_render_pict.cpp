@@ -308,9 +308,11 @@ class PictTest : public QObject {
                        qRound(picture.shapeSizeInches.height() * kMetafileDpi));
     QElapsedTimer timer;
     timer.start();
-    const QImage image = renderPict(data, pixels);
+    PictRenderStats stats;
+    const QImage image = renderPict(data, pixels, &stats);
     const qint64 ms = timer.elapsed();
     QCOMPARE(image.size(), pixels);
+    QVERIFY2(stats.damage.isEmpty() && !stats.stoppedEarly, qPrintable(stats.damage));
     const double ink = inkFraction(image);
     QVERIFY2(ink > 0.01, qPrintable(QString("only %1 of the pixels drawn").arg(ink)));
     const QString dump = qEnvironmentVariable("MORVANE_RENDER_DUMP");
