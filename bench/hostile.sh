@@ -4,7 +4,9 @@
 # 5 s and 300 MB on the 2-core reference machine):
 #   an EMF polygon of 60 million points; an RGBA PNG of 8192 x 8192; an EMF of
 #   ten StretchDIBits whose DIB headers claim 6324 x 6324 pixels over 4 bytes;
-#   ten shapes sharing one 8000 x 6000 PNG against one shape showing it.
+#   ten shapes sharing one 8000 x 6000 PNG against one shape showing it; a WMF
+#   that fills its object table (65,535 pens) and then deletes and creates a
+#   pen 450,000 times (the lowest free slot was searched from the start: 114 s).
 # (Embedded objects sharing one id are covered by test_exobjlist.)
 #
 # Usage: bench/hostile.sh [--build DIR] [--out FILE]   (default bench/hostile-results.md)
@@ -58,6 +60,14 @@ row = b'\0' + b'\xff\xff\xff\x00' * 8192
 idat = b''.join(z.compress(row) for _ in range(8192)) + z.flush()
 png = b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 8192, 8192, 8, 6, 0, 0, 0))
 open(f'{work}/rgba.png', 'wb').write(png + chunk(b'IDAT', idat) + chunk(b'IEND', b''))
+
+# A WMF (stored as a compressed metafile; the bytes decide its kind).
+pen = struct.pack('<IHHhhI', 8, 0x02FA, 0, 1, 0, 0)  # META_CREATEPENINDIRECT
+delete = struct.pack('<IHH', 4, 0x01F0, 65534)       # META_DELETEOBJECT
+rect = struct.pack('<IHhhhh', 7, 0x041B, 100, 100, 0, 0)
+body = pen * 65535 + (delete + pen) * 450000 + rect + struct.pack('<IH', 3, 0)
+header = struct.pack('<HHHIHIH', 1, 9, 0x300, (18 + len(body)) // 2, 65535, 8, 0)
+open(f'{work}/slots.emf', 'wb').write(header + body)
 PY
 vips black "$work/b.v" 8000 6000 --bands 3
 vips gaussnoise "$work/n.v" 8000 6000 --sigma 20 --mean 128
@@ -70,10 +80,11 @@ deck() {  # name outline-lines...
   printf '%s\n' "$@" > "$work/$name.txt"
   "$build/morvane-pptgen" --outline "$work/$name.txt" "$work/$name/$name.ppt" > /dev/null
 }
-for d in polygon dibs rgba one shared; do mkdir -p "$work/$d"; done
+for d in polygon dibs rgba slots one shared; do mkdir -p "$work/$d"; done
 deck polygon "picture: file $work/polygon.emf"
 deck dibs "picture: file $work/dibs.emf"
 deck rgba "picture: file $work/rgba.png"
+deck slots "picture: file $work/slots.emf"
 deck one "picture: file $work/big.png"
 shared=()
 for i in $(seq 10); do shared+=("picture: file $work/big.png" "---"); done
@@ -86,7 +97,7 @@ deck shared "${shared[@]}"
   echo
   echo "| deck | deck MB | s | peak MB | log |"
   echo "|---|---:|---:|---:|---|"
-  for d in polygon dibs rgba one shared; do
+  for d in polygon dibs rgba slots one shared; do
     /usr/bin/time -f "%e %M" -o "$work/time" "$build/morvane-extract" "$work/$d/$d.ppt" \
       > "$work/log" 2>&1 || true
     read -r secs kb < "$work/time"
