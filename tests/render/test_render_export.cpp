@@ -517,6 +517,23 @@ class ExportTest : public QObject {
     QVERIFY(exportJpeg(picture(BlipFormat::Png, badCrc), out("crc.jpg")).damage.isEmpty());
   }
 
+  // A baseline JPEG cut short: a crop makes it transcoded; the rows before
+  // the cut keep the picture, the rest show the background.
+  void truncatedJpegKeepsTheRowsBeforeTheCut() {
+    QImage busy = solid(64, 256, Qt::black);  // fine detail: the scan data outweighs the tables
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 64; ++x) busy.setPixel(x, y, qRgb(0, 140 + ((x ^ y) & 1) * 40, 0));
+    const QByteArray whole = encode(busy, "jpg");
+    PictureSource p = picture(BlipFormat::Jpeg, whole.left(whole.size() / 2), {0, 0.125, 0, 0});
+    p.background = QColor(0, 0, 255);
+    const ExportResult result = exportJpeg(p, out("cut.jpg"));
+    QVERIFY(!result.damage.isEmpty());
+    const QImage image(out("cut.jpg"));
+    QCOMPARE(image.size(), QSize(64, 224));
+    QVERIFY(near(image.pixel(32, 4), qRgb(0, 160, 0), 40));
+    QVERIFY(near(image.pixel(32, 220), qRgb(0, 0, 255), 20));
+  }
+
   // A white logo on a transparent PNG keeps its shape on a dark slide or on
   // the colour of the shape's fill; an extending crop shows that colour too.
   void transparencyAndExtensionTakeTheBackground_data() {

@@ -285,10 +285,11 @@ QSize JpegDecoder::size() const {
 
 QByteArray JpegDecoder::iccProfile() const { return state_->icc; }
 
-void JpegDecoder::skipRows(int count) {
+bool JpegDecoder::skipRows(int count) {
   State &s = *state_;
-  if (s.failed || count <= 0) return;
+  if (s.failed || count <= 0) return !s.failed;
   if (!skipScanlines(s, count) || s.errors.damaged) s.failed = true;
+  return !s.failed;
 }
 
 bool JpegDecoder::readRow(uchar *rgb) {

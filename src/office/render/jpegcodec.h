@@ -49,8 +49,9 @@ class JpegDecoder {
 
   QSize size() const;
   QByteArray iccProfile() const;
-  // Skips the next count rows without converting them to colour.
-  void skipRows(int count);
+  // Skips the next count rows without converting them to colour; false when
+  // the data is damaged there (no later row can be decoded).
+  bool skipRows(int count);
   // Decodes the next row into rgb (width * 3 bytes). False when the data is
   // damaged at or before this row: this row and every later one are lost.
   bool readRow(uchar *rgb);

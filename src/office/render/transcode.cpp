@@ -40,10 +40,7 @@ class JpegSource : public RowSource {
   QSize size() const override { return decoder_.size(); }
   int channels() const override { return 3; }
   bool readRow(uchar *row) override { return decoder_.readRow(row); }
-  bool skipRows(int count) override {
-    decoder_.skipRows(count);
-    return decoder_.damage().isEmpty();
-  }
+  bool skipRows(int count) override { return decoder_.skipRows(count); }
   QString damage() const override { return decoder_.damage(); }
   QByteArray iccProfile() const override { return decoder_.iccProfile(); }
 
