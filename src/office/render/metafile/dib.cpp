@@ -101,9 +101,11 @@ QImage decodeAsBmp(const DibLayout &d, const std::uint8_t *info, std::size_t inf
   std::copy(info, info + headerAndTable, out + 14);
   std::copy(bits, bits + std::min(bitsSize, bitsLength), out + offBits);
   if (compressed && d.headerSize >= 40) qToLittleEndian(quint32(bitsSize), out + 14 + 20);
-  QImage image;
-  image.loadFromData(bmp, "BMP");
-  return image;
+  QBuffer buffer(&bmp);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "bmp");
+  reader.setAutoDetectImageFormat(false);  // no probing of every image plugin
+  return reader.read();
 }
 
 // 32-bit rows, bottom-up unless the height is negative, with premultiplied alpha.
