@@ -196,10 +196,12 @@ class Composer {
 
 // Rows handed from the thread that decodes to the thread that encodes,
 // through a ring of kPipeRows row buffers: decoding and encoding a large
-// picture overlap on two cores, in memory for a few rows only.
+// picture overlap on two cores, in memory for a few hundred rows only. A
+// side is woken only when the other may be waiting (the ring was empty, or
+// full), not for every row.
 class RowPipe {
  public:
-  static constexpr int kPipeRows = 64;
+  static constexpr int kPipeRows = 256;
 
   explicit RowPipe(std::size_t rowBytes) : rows_(kPipeRows, std::vector<uchar>(rowBytes)) {}
 
@@ -209,8 +211,7 @@ class RowPipe {
     changed_.wait(lock, [&] { return count_ < kPipeRows || cancelled_; });
     if (cancelled_) return false;
     std::memcpy(rows_[std::size_t((first_ + count_) % kPipeRows)].data(), row, rows_[0].size());
-    ++count_;
-    changed_.notify_all();
+    if (++count_ == 1) changed_.notify_all();
     return true;
   }
   void finish(std::exception_ptr failure = nullptr) {
@@ -234,8 +235,7 @@ class RowPipe {
     use(row.data());  // the producer never writes into a full slot
     lock.lock();
     first_ = (first_ + 1) % kPipeRows;
-    --count_;
-    changed_.notify_all();
+    if (count_-- == kPipeRows) changed_.notify_all();
     return true;
   }
   void cancel() {
