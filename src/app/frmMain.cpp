@@ -15,6 +15,8 @@
 #include "app/ModCmnDlg.h"
 #include "app/statusbox.h"
 #include "common/error.h"
+#include "common/filenames.h"
+#include "job/interruption.h"
 #include "platform/inputbox.h"
 
 // Paths: this system's folder separator is "/", so wherever a path is split
@@ -35,11 +37,22 @@ QRect twips(int left, int top, int width, int height) {
 }
 
 // The first entry of a dropped file list; empty when the data holds none.
+// The path is taken as the file system's bytes (a name that is not UTF-8
+// stays reachable), not as Qt decodes it.
 QString firstDroppedFile(const QMimeData *data) {
   if (data == nullptr || !data->hasUrls()) return {};
   const QList<QUrl> urls = data->urls();
   if (urls.isEmpty() || !urls.constFirst().isLocalFile()) return {};
-  return urls.constFirst().toLocalFile();
+  const QByteArray encoded = urls.constFirst().path(QUrl::FullyEncoded).toLatin1();
+  return morvane::fileNameFromBytes(QByteArray::fromPercentEncoding(encoded));
+}
+
+// The drop takes presentations by their extension, whatever its case.
+bool hasPresentationExtension(const QString &path) {
+  const QString upper = path.toUpper();
+  for (const char *extension : {".PPT", ".PPS", ".PPTX", ".PPSX"})
+    if (upper.endsWith(QLatin1String(extension))) return true;
+  return false;
 }
 
 // A description fit for one log line.
@@ -92,8 +105,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent) {
   if (const QScreen *screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
   txt->setFocus();
+  // A signal that arrives while the prompt is open ends the job rather than
+  // asking again.
   job_.askName = [](const QString &prompt, const QString &caption) {
-    return platform::inputBox().ask(prompt, caption, QString());
+    const QString answer = platform::inputBox().ask(prompt, caption, QString());
+    job::throwIfInterrupted();
+    return answer;
   };
 }
 
@@ -204,9 +221,7 @@ void frmMain::txtStatus_OLEDragDrop(const QMimeData *Data) {
   runUserCommand([this, Data] {
     ModCmnDlg::DialogFileName.clear();
     const QString dropped = firstDroppedFile(Data);
-    const QString extension = dropped.right(4).toUpper();
-    if (dropped.isEmpty() ||
-        (extension != QStringLiteral(".PPT") && extension != QStringLiteral(".PPS"))) {
+    if (dropped.isEmpty() || !hasPresentationExtension(dropped)) {
       txtDialogResult->clear();
       ModCmnDlg::DialogFileName.clear();
       return;

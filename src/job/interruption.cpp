@@ -1,5 +1,7 @@
 #include "job/interruption.h"
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstring>
 
@@ -8,8 +10,15 @@ namespace job {
 namespace {
 
 volatile std::sig_atomic_t requestedSignal = 0;
+int wakeDescriptor = -1;
 
-void onSignal(int signalNumber) { requestInterruption(signalNumber); }
+void onSignal(int signalNumber) {
+  requestInterruption(signalNumber);
+  if (wakeDescriptor >= 0) {
+    const char byte = char(signalNumber);
+    [[maybe_unused]] const ssize_t written = ::write(wakeDescriptor, &byte, 1);
+  }
+}
 
 QString signalName(int signalNumber) {
   switch (signalNumber) {
@@ -30,7 +39,8 @@ Interrupted::Interrupted(int signalNumber)
     : morvane::Error(QStringLiteral("Interrupted by %1").arg(signalName(signalNumber))),
       signal_(signalNumber) {}
 
-void installInterruptionHandlers() {
+void installInterruptionHandlers(int wakeFd) {
+  wakeDescriptor = wakeFd;
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);

@@ -21,8 +21,10 @@ class Interrupted : public morvane::Error {
 
 // Records SIGINT, SIGTERM and SIGHUP for the job (restarting interrupted
 // system calls), and ignores SIGXFSZ so that writing past a file-size limit
-// fails with an error instead of killing the program.
-void installInterruptionHandlers();
+// fails with an error instead of killing the program. When wakeFd is not
+// -1, the handler also writes a byte to it, so that an event loop waiting on
+// its other end wakes up.
+void installInterruptionHandlers(int wakeFd = -1);
 
 // The signal that asked the program to end, or 0.
 int interruptionSignal() noexcept;

@@ -1,7 +1,12 @@
 // The extraction job and the picture and chart export against a scripted
 // presentation application, the working-copy rules and the failure roads.
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <QCheckBox>
 #include <QDir>
@@ -10,6 +15,7 @@
 #include <QTest>
 
 #include "app/frmMain.h"
+#include "job/interruption.h"
 #include "jobfixture.h"
 
 using jobtest::kCrLf;
@@ -437,6 +443,90 @@ class TestJob : public QObject {
     });
     QVERIFY(job.run(w, source));
     QCOMPARE(seen, big);
+  }
+
+  // A picture that cannot be read keeps its number, gets a warning line
+  // before the report and writes nothing; the job goes on and completes.
+  void unreadablePictureIsSkippedWithAWarning() {
+    jobtest::Job job;
+    fake::ShapeSpec broken = jobtest::shape(PowerPoint::msoPicture);
+    broken.unreadable = true;
+    job.slides = {{jobtest::shape(PowerPoint::msoPicture)},
+                  {},
+                  {broken},
+                  {jobtest::shape(PowerPoint::msoPicture)}};
+    frmMain w;
+    job.useFake(w);
+    const QString source = job.makeSource();
+    QVERIFY(job.run(w, source));
+    QCOMPARE(w.logText(),
+             opening(source) +
+                 QStringLiteral("Warning: Img0002.Jpg was not written: the picture of slide 3 "
+                                "cannot be read\r\n"
+                                "2 image files are save in folder : %1\r\nCompleted !!\r\n")
+                     .arg(job.folder()));
+    QVERIFY(QFileInfo::exists(job.path("Img0001.Jpg")));
+    QVERIFY(!QFileInfo::exists(job.path("Img0002.Jpg")));
+    QVERIFY(QFileInfo::exists(job.path("Img0003.Jpg")));
+  }
+
+  // Another job holds the folder: the window's job ends at once with one
+  // clear line and touches nothing.
+  void folderHeldByAnotherJob() {
+    jobtest::Job job;
+    job.slides = {{jobtest::shape(PowerPoint::msoPicture)}};
+    frmMain w;
+    job.useFake(w);
+    const QString source = job.makeSource();
+    const int held = ::open(QFile::encodeName(job.dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(held >= 0);
+    QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+    QVERIFY(!job.run(w, source));
+    ::close(held);
+    QCOMPARE(w.logText(), QStringLiteral("Error: another job is working in this folder\r\n"));
+    QCOMPARE(QDir(job.dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Talk.PpT"});
+    QVERIFY(job.run(w, source));
+  }
+
+  // A signal during the job (SIGTERM from the session, say) stops it after
+  // the picture being written: the working copy goes, the files written
+  // stay, and the log says why.
+  void signalStopsTheJobAndRemovesTheWorkingCopy() {
+    jobtest::Job job;
+    fake::ShapeSpec second = jobtest::shape(PowerPoint::msoPicture);
+    second.duringExport = [] { job::requestInterruption(SIGTERM); };
+    job.slides = {
+        {jobtest::shape(PowerPoint::msoPicture), second, jobtest::shape(PowerPoint::msoPicture)}};
+    frmMain w;
+    job.useFake(w);
+    const QString source = job.makeSource();
+    const bool completed = job.run(w, source);
+    job::clearInterruption();
+    QVERIFY(!completed);
+    QCOMPARE(w.logText(), opening(source) + QStringLiteral("Error: Interrupted by SIGTERM\r\n"));
+    QCOMPARE(QDir(job.dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"Img0001.Jpg", "Img0002.Jpg", "Talk.PpT"}));
+    QVERIFY(w.job().PowerPointApp.isEmpty());
+  }
+
+  // A large file that no reader can open is refused by its first bytes,
+  // before any copy is made.
+  void foreignFileIsRefusedBeforeTheCopy() {
+    jobtest::Job job;
+    frmMain w;
+    job.useFake(w);
+    const QString source = job.path("zeros.ppt");
+    QFile zeros(source);
+    QVERIFY(zeros.open(QIODevice::WriteOnly));
+    QVERIFY(zeros.resize(qint64(2) << 30));  // sparse: 2 GB of zeros
+    zeros.close();
+    QVERIFY(!job.run(w, source));
+    QVERIFY2(w.logText().startsWith(QStringLiteral("Error: Cannot open %1: the file is not a "
+                                                   "PowerPoint presentation")
+                                        .arg(source)),
+             qPrintable(w.logText()));
+    QVERIFY(!QFileInfo::exists(job.path("popo.ppt")));
+    QCOMPARE(job.created, 0);
   }
 
   // The real reader: a corpus file opens and the job writes its two opening

@@ -20,6 +20,7 @@
 #include "app/ModCmnDlg.h"
 #include "app/frmMain.h"
 #include "app/statusbox.h"
+#include "common/filenames.h"
 #include "jobfixture.h"
 #include "platform/opendialog.h"
 
@@ -229,10 +230,33 @@ class TestMainWindow : public QObject {
     QCOMPARE(w.logText(), QStringLiteral("earlier\r\nError: File not found: /x/Talk.PpT\r\n"));
   }
 
+  // PowerPoint 2007 and later presentations are dropped like the older
+  // ones, whatever the extension's case; a name that is not UTF-8 reaches the
+  // job as the file system's bytes.
+  void dropTakesEveryPresentationKind_data() {
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("pptx") << QByteArray("file:///x/Talk.pptx") << QStringLiteral("/x/Talk.pptx");
+    QTest::newRow("PPSX") << QByteArray("file:///x/Show.PPSX") << QStringLiteral("/x/Show.PPSX");
+    QTest::newRow("Latin-1 name") << QByteArray("file:///x/Vortr%E4ge/f%FCr.ppt")
+                                  << morvane::fileNameFromBytes("/x/Vortr\xe4ge/f\xfcr.ppt");
+  }
+
+  void dropTakesEveryPresentationKind() {
+    QFETCH(QByteArray, url);
+    QFETCH(QString, path);
+    frmMain w;
+    auto data = std::make_unique<QMimeData>();
+    data->setData(QStringLiteral("text/uri-list"), url + "\r\n");
+    drop(w, data.get());
+    QCOMPARE(w.job().SourcePath, path);
+    QCOMPARE(w.logText(), QStringLiteral("Error: File not found: %1\r\n").arg(path));
+  }
+
   void refusedDropsAreSilent_data() {
     QTest::addColumn<bool>("asText");
     QTest::addColumn<QString>("path");
-    QTest::newRow("pptx") << false << QStringLiteral("/x/Talk.pptx");
+    QTest::newRow("pptm") << false << QStringLiteral("/x/Talk.pptm");
     QTest::newRow("pot") << false << QStringLiteral("/x/Talk.pot");
     QTest::newRow("short") << false << QStringLiteral("ppt");
     QTest::newRow("plain text") << true << QStringLiteral("/x/Talk.ppt");

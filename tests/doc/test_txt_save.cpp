@@ -42,8 +42,19 @@ class ScriptedInputBox {
   std::shared_ptr<std::vector<Question>> asked_;
 };
 
-fake::ShapeSpec shape(std::int32_t type, const QString &text) { return {type, text, true, false}; }
-fake::ShapeSpec textless(std::int32_t type) { return {type, QString(), false, false}; }
+fake::ShapeSpec shape(std::int32_t type, const QString &text) {
+  fake::ShapeSpec spec;
+  spec.type = type;
+  spec.text = text;
+  return spec;
+}
+
+fake::ShapeSpec textless(std::int32_t type) {
+  fake::ShapeSpec spec;
+  spec.type = type;
+  spec.hasText = false;
+  return spec;
+}
 
 // The job's log as text, as the window's status log keeps it.
 class TextLog : public job::Log {

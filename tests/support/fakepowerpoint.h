@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,8 @@ struct ShapeSpec {
   QString text;         // what TextRange.Text gives
   bool hasText = true;  // false: TextFrame fails, as for a picture
   bool failExport = false;
+  bool unreadable = false;             // Export throws morvane::PictureError
+  std::function<void()> duringExport;  // runs while Export writes
 };
 
 using SlideSpec = std::vector<ShapeSpec>;
@@ -63,6 +66,8 @@ class Shape : public PowerPoint::Shape {
                        .arg(scaleHeight)
                        .arg(int(mode));
     if (spec_.failExport) throw morvane::Error(QStringLiteral("export failed"));
+    if (spec_.unreadable) throw morvane::PictureError(QStringLiteral("the picture is damaged"));
+    if (spec_.duringExport) spec_.duringExport();
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly))
       throw morvane::Error(QStringLiteral("cannot write ") + path);
