@@ -35,10 +35,12 @@ packages=(
 )
 
 # --dev: AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer builds
-# (scripts/sanitize-corpus.sh, fuzz/), and an X server for the screenshots.
+# (scripts/sanitize-corpus.sh, fuzz/), an X server for the screenshots, and
+# the alternatives bench/transcode.sh measures (TurboJPEG, libvips's tool).
 dev_packages=(
   clang libclang-rt-14-dev
   xvfb xauth
+  libturbojpeg0-dev libvips-tools
 )
 
 $dev && packages+=("${dev_packages[@]}")
