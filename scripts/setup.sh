@@ -28,7 +28,7 @@ done
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
-  libgsf-1-dev libglib2.0-dev zlib1g-dev libzip-dev shared-mime-info
+  libgsf-1-dev libglib2.0-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libzip-dev shared-mime-info
   fonts-liberation fonts-dejavu-core
   antiword catdoc
   default-jdk-headless libapache-poi-java
@@ -36,10 +36,12 @@ packages=(
 )
 
 # --dev: AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer builds
-# (scripts/sanitize-corpus.sh, fuzz/), and an X server for the screenshots.
+# (scripts/sanitize-corpus.sh, fuzz/), an X server for the screenshots, and
+# the alternatives bench/transcode.sh measures (TurboJPEG, libvips's tool).
 dev_packages=(
   clang libclang-rt-14-dev
   xvfb xauth
+  libturbojpeg0-dev libvips-tools
 )
 
 $dev && packages+=("${dev_packages[@]}")

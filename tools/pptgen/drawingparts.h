@@ -69,6 +69,7 @@ enum : std::uint16_t {
   kChildAnchor = 0xF00F,
   kClientAnchor = 0xF010,
   kClientData = 0xF011,
+  kBlipEmf = 0xF01A,
   kBlipJpeg = 0xF01D,
   kBlipPng = 0xF01E,
 };

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <cstdio>
+#include <optional>
 
 #include "common/error.h"
 #include "pptgen.h"
@@ -65,6 +66,21 @@ QString expandText(QString text, int slideNumber) {
   text.replace(QLatin1String("\\n"), QLatin1String("\n"));
   text.replace(QLatin1String("%n"), QString::number(slideNumber));
   return text;
+}
+
+// "picture: file PATH": a picture file as it is (.jpg, .png, .emf).
+std::optional<GenPicture> pictureFromFile(const QString &spec) {
+  if (!spec.startsWith(QLatin1String("file "))) return std::nullopt;
+  const QString path = spec.mid(5).trimmed();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw Error(QStringLiteral("Cannot read %1.").arg(path));
+  GenPicture picture;
+  picture.data = file.readAll();
+  const QString suffix = path.section(QLatin1Char('.'), -1).toLower();
+  picture.format = suffix == QLatin1String("emf")   ? PictureFormat::Emf
+                   : suffix == QLatin1String("png") ? PictureFormat::Png
+                                                    : PictureFormat::Jpeg;
+  return picture;
 }
 
 // "picture: png 200x150 crop 10,0,10,0"
@@ -172,7 +188,10 @@ void readOutline(const QString &path, DeckBuilder &deck) {
     } else if (line.startsWith(QLatin1String("title:"))) {
       slide->title = expandText(line.mid(6).trimmed(), deck.slideNumber());
     } else if (line.startsWith(QLatin1String("picture:"))) {
-      deck.addPicture(*slide, parsePictureLine(line.mid(8)));
+      if (auto given = pictureFromFile(line.mid(8).trimmed()))
+        slide->pictures.push_back(std::move(*given));
+      else
+        deck.addPicture(*slide, parsePictureLine(line.mid(8)));
     } else if (line.startsWith(QLatin1String("logo:"))) {
       slide->pictures.push_back(makeLogo(parseSize(line.mid(5).trimmed())));
     } else if (line.startsWith(QLatin1String("group:"))) {

@@ -92,6 +92,11 @@ class PictureStore {
     RecordWriter out;
     for (StoredPicture &p : entries_) {
       p.offset = static_cast<std::uint32_t>(out.size());
+      if (p.format == PictureFormat::Emf) {
+        writeMetafileBlip(out, p);
+        p.recordSize = static_cast<std::uint32_t>(out.size()) - p.offset;
+        continue;
+      }
       const bool jpeg = p.format == PictureFormat::Jpeg;
       // recInstance 0x46A / 0x6E0: one UID, then a one-byte tag.
       out.header(0, jpeg ? 0x46A : 0x6E0, jpeg ? kBlipJpeg : kBlipPng,
@@ -104,10 +109,26 @@ class PictureStore {
     return out.bytes();
   }
 
+  // recInstance 0x3D4: one UID, the 34-byte metafile header, then the
+  // metafile compressed with deflate; 1000 x 1000 units, 2 inches square.
+  static void writeMetafileBlip(RecordWriter &out, const StoredPicture &p) {
+    const QByteArray packed = qCompress(p.data, 9).mid(4);  // without Qt's length prefix
+    out.header(0, 0x3D4, kBlipEmf, static_cast<std::uint32_t>(16 + 34 + packed.size()));
+    out.raw(p.uid);
+    out.u32(static_cast<std::uint32_t>(p.data.size()));
+    for (std::uint32_t v : {0u, 0u, 1000u, 1000u, 1828800u, 1828800u}) out.u32(v);
+    out.u32(static_cast<std::uint32_t>(packed.size()));
+    out.u8(0);     // deflate
+    out.u8(0xFE);  // no filter
+    out.raw(packed);
+  }
+
   void writeBStore(RecordWriter &out) const {
     out.open(kBStoreContainer, static_cast<std::uint16_t>(entries_.size()));
     for (const StoredPicture &p : entries_) {
-      const std::uint8_t blipType = p.format == PictureFormat::Jpeg ? 5 : 6;
+      const std::uint8_t blipType = p.format == PictureFormat::Jpeg  ? 5
+                                    : p.format == PictureFormat::Png ? 6
+                                                                     : 2;
       out.header(2, blipType, kFBSE, 36);
       out.u8(blipType);  // btWin32
       out.u8(blipType);  // btMacOS

@@ -18,7 +18,8 @@
 
 namespace morvane::pptgen {
 
-enum class PictureFormat { Jpeg, Png };
+// Emf: an enhanced metafile, stored compressed as PowerPoint stores metafiles.
+enum class PictureFormat { Jpeg, Png, Emf };
 
 // Fractions of the picture cut off at each edge, 0 to 1.
 struct Crop {
@@ -27,7 +28,7 @@ struct Crop {
 
 struct GenPicture {
   PictureFormat format = PictureFormat::Jpeg;
-  QByteArray data;  // the complete JPEG or PNG file
+  QByteArray data;  // the complete JPEG, PNG or EMF file
   std::optional<Crop> crop;
 };
 

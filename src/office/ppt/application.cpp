@@ -193,11 +193,15 @@ class PictureShape : public PowerPoint::Shape {
               PowerPoint::PpExportMode) override {
     if (filter != PowerPoint::ppShapeFormatJPG && filter != PowerPoint::ppShapeFormatBMP)
       fail(QStringLiteral("Export filter %1 is not supported").arg(int(filter)));
-    if (filter == PowerPoint::ppShapeFormatJPG)
-      office::render::exportJpeg(picture(), path);
-    else
-      office::render::exportBmp(picture(), path);
+    const office::render::ExportResult result = filter == PowerPoint::ppShapeFormatJPG
+                                                    ? office::render::exportJpeg(picture(), path)
+                                                    : office::render::exportBmp(picture(), path);
+    exportWarning_ =
+        result.damage.isEmpty()
+            ? QString()
+            : QStringLiteral("part of the picture is filled in (%1)").arg(result.damage);
   }
+  QString ExportWarning() const override { return exportWarning_; }
 
   PowerPoint::StoredPicture Picture() override {
     const PicturePlace where = place();
@@ -249,6 +253,7 @@ class PictureShape : public PowerPoint::Shape {
     return *where;
   }
 
+  QString exportWarning_;
   std::shared_ptr<Document> doc_;
   PageIndex page_;
 };

@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -22,6 +24,11 @@ namespace office::ppt {
 // Largest picture or embedded object that is ever decompressed, whatever the
 // file declares.
 inline constexpr std::size_t kMaxInflatedBytes = 256u * 1024 * 1024;
+// Largest metafile that is decompressed: a metafile is held whole while it
+// is drawn, and no drawing its output size allows needs more.
+inline constexpr std::size_t kMaxInflatedMetafileBytes = 128u * 1024 * 1024;
+// The most a presentation's pictures may decompress to, all loads together.
+inline constexpr std::uint64_t kMaxInflatedPerFile = 1ull << 30;
 
 struct Inflated {
   enum class End { Complete, Capped, InputEnded, Corrupt };
@@ -57,8 +64,10 @@ class PictureStore {
   std::size_t count() const;
 
   // The picture of entry pib (1-based). nullopt for pib 0 and for an entry
-  // without a picture; throws morvane::Error when the entry or its picture is
-  // damaged or pib lies outside the store.
+  // without a picture; throws morvane::PictureError when the entry or its
+  // picture is damaged or pib lies outside the store. A picture that several
+  // shapes share is read and decompressed once (the last few loaded are
+  // kept), and its exports share one cache of outputs (export.h).
   std::optional<office::render::PictureSource> load(std::uint32_t pib) const;
 
   // The same entry summarised, with at most headBytes of its picture: nothing
@@ -97,9 +106,19 @@ class PictureStore {
   std::optional<Result> withBlip(std::uint32_t pib, const FromStore<Result> &fromStore,
                                  const FromPictures<Result> &fromPictures) const;
   std::optional<QByteArray> readFromPictures(const Entry &e) const;
+  std::optional<office::render::PictureSource> loadEntry(std::uint32_t pib) const;
+  std::optional<office::render::PictureSource> counted(
+      std::optional<office::render::PictureSource> picture) const;
+  void checkInflationBudget(const Entry &e) const;
+  void remember(std::uint32_t pib, const office::render::PictureSource &picture) const;
 
   std::vector<Entry> entries_;
   std::shared_ptr<RandomAccessStream> pictures_;
+  std::shared_ptr<office::render::ExportCache> exportCache_;
+  // The pictures loaded last, most recent first, and the bytes inflated so far.
+  mutable std::mutex mutex_;
+  mutable std::list<std::pair<std::uint32_t, office::render::PictureSource>> loaded_;
+  mutable std::uint64_t inflatedTotal_ = 0;
 };
 
 // Decodes one OfficeArtBlip record (header included). nullopt for a record

@@ -52,7 +52,11 @@ const char kCurrentUserStream[] = "Current User";
 }
 
 void checkStreams(const CompoundFile &file) {
-  if (file.hasStream("EncryptionInfo") || file.hasStream("EncryptedPackage")) failEncrypted();
+  // An encrypted Office 2007 or later file is a compound file holding the
+  // encryption header and the encrypted package (and no presentation).
+  if (file.isListed("EncryptionInfo") || file.isListed("EncryptedPackage")) failEncrypted();
+  // PowerPoint 4.0 kept its presentation in a "PP40" stream.
+  if (!file.hasStream(kDocumentStream) && file.isListed("PP40")) failOld();
   if (!file.hasStream(kDocumentStream) && (file.isListed(kDocumentStream) || file.looksTruncated()))
     fail(QStringLiteral(
         "the file is damaged or truncated (the stream \"PowerPoint Document\" cannot be read)"));
