@@ -4,6 +4,7 @@
 // designs and layouts, pictures (stored bytes, crop, the colour behind them,
 // SVG), embedded objects and their previews.
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QImage>
@@ -344,6 +345,27 @@ class PptxReaderTest : public QObject {
     QVERIFY(image.pixelColor(75, 75).blue() > 200 && image.pixelColor(75, 75).red() < 60);
   }
 
+  // A picture damaged part way is written as far as it decodes, with a note.
+  void damagedPicturesAreWrittenWithANote() {
+    Deck deck;
+    const QString slide = deck.addSlide(testpptx::picXml(QStringLiteral("rId2")));
+    deck.relate(slide, QStringLiteral("image"), kMedia + QStringLiteral("cut.png"));
+    QImage noise(256, 256, QImage::Format_RGB32);
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 256; ++x) noise.setPixel(x, y, qRgb(x, y, (x * y) & 0xFF));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    noise.save(&buffer, "png");
+    deck.addPart(kMedia + QStringLiteral("cut.png"), png.left(png.size() * 2 / 3));
+    auto shape = shapesOf(deck)->Item(1);
+    const QString path = out_.filePath(QStringLiteral("cut.jpg"));
+    shape->Export(path, PowerPoint::ppShapeFormatJPG);
+    QCOMPARE(QImage(path).size(), QSize(256, 256));
+    QVERIFY2(shape->ExportWarning().contains(QLatin1String("filled in")),
+             qPrintable(shape->ExportWarning()));
+  }
+
   // Pictures that are not in the file: a picture error with the reason.
   void unreadablePicturesThrowPictureErrors() {
     Deck deck;
@@ -422,6 +444,9 @@ class PptxReaderTest : public QObject {
         PowerPoint::msoFillPicture, PowerPoint::msoFillTextured, PowerPoint::msoFillBackground,
         PowerPoint::msoFillSolid};
     for (int i = 1; i <= 7; ++i) QCOMPARE(s->Item(i)->Fill()->Type(), expected[i - 1]);
+    // Only a shape without a fill shows nothing of its own.
+    for (int i = 1; i <= 7; ++i)
+      QCOMPARE(s->Item(i)->Fill()->Visible(), i == 7 ? PowerPoint::msoFalse : PowerPoint::msoTrue);
     // A picture fill exports its picture.
     QCOMPARE(s->Item(4)->Picture().pixelSize, QSize(5, 5));
     QVERIFY_THROWS_EXCEPTION(morvane::Error, s->Item(1)->Picture());

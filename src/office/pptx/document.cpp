@@ -36,7 +36,16 @@ QString otherDocumentKind(const QString &type) {
 
 }  // namespace
 
-Document::Document(std::unique_ptr<Package> package) : package_(std::move(package)) {}
+Document::Document(std::unique_ptr<Package> package)
+    : package_(std::move(package)), exportCache_(std::make_shared<office::render::ExportCache>()) {}
+
+std::uint64_t Document::pictureId(const QString &partName) {
+  const auto known = pictureIds_.constFind(partName);
+  if (known != pictureIds_.constEnd()) return *known;
+  const std::uint64_t id = std::uint64_t(pictureIds_.size()) + 1;
+  pictureIds_.insert(partName, id);
+  return id;
+}
 
 bool Document::looksLikeZip(const QByteArray &head) {
   return head.startsWith(QByteArray("PK\x03\x04", 4));

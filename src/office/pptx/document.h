@@ -23,6 +23,7 @@
 #include "office/pptx/package.h"
 #include "office/pptx/pictures.h"
 #include "office/pptx/slidemodel.h"
+#include "office/render/exportcache.h"
 
 namespace office::pptx {
 
@@ -92,6 +93,11 @@ class Document {
   // The colour the background of a part shows on average; white when none.
   QRgb backgroundColor(const QString &partName);
 
+  // The export's cache of outputs for this presentation's pictures, and a
+  // picture part's id in it.
+  const std::shared_ptr<office::render::ExportCache> &exportCache() const { return exportCache_; }
+  std::uint64_t pictureId(const QString &partName);
+
  private:
   explicit Document(std::unique_ptr<Package> package);
   void load();
@@ -109,6 +115,8 @@ class Document {
   QHash<QString, std::shared_ptr<Theme>> themes_;
   QHash<QString, std::optional<QRgb>> pictureColors_;
   std::deque<PictureBytes> recentPictures_;
+  std::shared_ptr<office::render::ExportCache> exportCache_;
+  QHash<QString, std::uint64_t> pictureIds_;
 };
 
 }  // namespace office::pptx

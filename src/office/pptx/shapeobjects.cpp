@@ -52,12 +52,22 @@ PowerPoint::MsoFillType fillTypeOf(const Fill &fill) {
 
 class FillObject : public PowerPoint::FillFormat {
  public:
-  explicit FillObject(PowerPoint::MsoFillType type) : type_(type) {}
+  FillObject(PowerPoint::MsoFillType type, bool visible) : type_(type), visible_(visible) {}
   PowerPoint::MsoFillType Type() const override { return type_; }
+  PowerPoint::MsoTriState Visible() const override {
+    return visible_ ? PowerPoint::msoTrue : PowerPoint::msoFalse;
+  }
 
  private:
   PowerPoint::MsoFillType type_;
+  bool visible_;
 };
+
+// Whether a fill paints anything of its own (a fill of the slide's
+// background counts: it shows that background).
+bool isVisible(const Fill &fill) {
+  return fill.kind != Fill::Kind::Unset && fill.kind != Fill::Kind::None;
+}
 
 class FontObject : public PowerPoint::Font {
  public:
@@ -140,9 +150,7 @@ class ShapeObject : public PowerPoint::Shape {
   void Export(const QString &pathName, PowerPoint::PpShapeFormat filter, std::int32_t, std::int32_t,
               PowerPoint::PpExportMode) override {
     warning_.clear();
-    const ShapePicture picture = shapePicture(context_, path_);
-    writeShapePicture(picture, pathName, filter);
-    warning_ = picture.warning;
+    warning_ = writeShapePicture(shapePicture(context_, path_), pathName, filter);
   }
 
   std::shared_ptr<PowerPoint::TextFrame> TextFrame() override {
@@ -169,7 +177,10 @@ class ShapeObject : public PowerPoint::Shape {
   }
 
   std::shared_ptr<PowerPoint::FillFormat> Fill() override {
-    return std::make_shared<FillObject>(fillType());
+    const office::pptx::Fill fill = effectiveFill();
+    const bool visible = path_.shape->useBackgroundFill || isVisible(fill);
+    return std::make_shared<FillObject>(
+        path_.shape->useBackgroundFill ? PowerPoint::msoFillBackground : fillTypeOf(fill), visible);
   }
 
   PowerPoint::StoredPicture Picture() override {
@@ -201,16 +212,17 @@ class ShapeObject : public PowerPoint::Shape {
            (shape.element == Element::GraphicFrame && shape.content == FrameContent::Table);
   }
 
-  PowerPoint::MsoFillType fillType() const {
+  // The shape's fill: its own, its group's for a group fill, else the
+  // theme's fill its style refers to (auto shapes only).
+  office::pptx::Fill effectiveFill() const {
     const ShapeModel *owner = path_.shape;
-    if (owner->useBackgroundFill) return PowerPoint::msoFillBackground;
     for (auto group = path_.groups.rbegin();
          owner->fill.kind == Fill::Kind::Group && group != path_.groups.rend(); ++group)
       owner = *group;
     if (owner->fill.kind == Fill::Kind::Unset && owner->fillRef && owner->element == Element::Sp)
       if (const Theme *theme = context_.doc->themeOf(context_.part))
-        return fillTypeOf(themeFill(*theme, *owner->fillRef));
-    return fillTypeOf(owner->fill);
+        return themeFill(*theme, *owner->fillRef);
+    return owner->fill;
   }
 
   PartContext context_;
@@ -245,14 +257,15 @@ class BackgroundObject : public PowerPoint::Shape {
   std::int32_t Type() const override { return PowerPoint::msoAutoShape; }
   void Export(const QString &pathName, PowerPoint::PpShapeFormat filter, std::int32_t, std::int32_t,
               PowerPoint::PpExportMode) override {
-    writeShapePicture(backgroundPicture(context_), pathName, filter);
+    warning_ = writeShapePicture(backgroundPicture(context_), pathName, filter);
   }
   std::shared_ptr<PowerPoint::TextFrame> TextFrame() override {
     fail(QStringLiteral("This shape has no text frame"));
   }
   PowerPoint::MsoTriState HasTextFrame() const override { return PowerPoint::msoFalse; }
   std::shared_ptr<PowerPoint::FillFormat> Fill() override {
-    return std::make_shared<FillObject>(fillTypeOf(context_.doc->background(context_.part).fill));
+    const office::pptx::Fill fill = context_.doc->background(context_.part).fill;
+    return std::make_shared<FillObject>(fillTypeOf(fill), isVisible(fill));
   }
   PowerPoint::StoredPicture Picture() override {
     office::render::Crop crop;
@@ -260,6 +273,8 @@ class BackgroundObject : public PowerPoint::Shape {
     return describe(bytes, crop);
   }
   QByteArray OriginalPicture() override { return storedBackgroundPicture(context_, nullptr).bytes; }
+
+  QString ExportWarning() const override { return warning_; }
 
   office::render::PictureSource storedSource() const {
     ShapePicture picture = backgroundPicture(context_);
@@ -269,6 +284,7 @@ class BackgroundObject : public PowerPoint::Shape {
 
  private:
   PartContext context_;
+  QString warning_;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "office/pptx/shapepicture.h"
 
 #include <cmath>
+#include <functional>
 
 #include "common/error.h"
 #include "office/pptx/chart/chart.h"
@@ -13,6 +14,9 @@ namespace {
 constexpr double kEmuPerInch = 914400.0;
 // A chart frame without a size of its own (a placeholder that inherits it).
 constexpr QSizeF kDefaultChartInches{6.0, 4.0};
+
+// Behind a slide's background there is nothing but white.
+QRgb white() { return 0xFFFFFFFF; }
 
 [[noreturn]] void failNoPicture() {
   throw morvane::Error(QStringLiteral("This shape cannot be exported: it holds no picture"));
@@ -94,7 +98,10 @@ QSize pixelsAt150Dpi(QSizeF inches) {
 
 // The picture a blip shows, for the export: its stored picture, or for an
 // SVG without a fallback the SVG drawn at the shape's size.
-ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inches, QRgb behind) {
+// behind gives the colour behind the picture, worked out only when the
+// picture can show it (an opaque JPEG that covers its frame never does).
+ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inches,
+                           const std::function<QRgb()> &colorBehindIt) {
   const BlipRef &blip = source.blip;
   const QString &relId = !blip.embed.isEmpty() ? blip.embed : blip.svgEmbed;
   if (relId.isEmpty()) {
@@ -108,15 +115,21 @@ ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inche
   }
   const PictureBytes bytes = doc.picture(source.part, relId);
   ShapePicture picture;
+  const office::render::Crop &c = blip.crop;
+  const bool coversFrame = bytes.format == PictureFormat::Jpeg && c.left >= 0 && c.top >= 0 &&
+                           c.right >= 0 && c.bottom >= 0;
+  const auto behind = [&] { return coversFrame ? QRgb(0xFFFFFFFF) : colorBehindIt(); };
   if (bytes.format == PictureFormat::Svg) {
     checkSvg(bytes.bytes);
-    picture.svg = office::render::SvgPicture{bytes.bytes, inches, blip.crop, behind};
+    picture.svg = office::render::SvgPicture{bytes.bytes, inches, blip.crop, behind()};
     return picture;
   }
   office::render::PictureSource stored = pictureSource(bytes.bytes, bytes.format);
   stored.crop = blip.crop;
   stored.shapeSizeInches = inches;
-  stored.background = QColor::fromRgb(behind);
+  stored.background = QColor::fromRgb(behind());
+  stored.cache = doc.exportCache();
+  stored.cacheId = doc.pictureId(bytes.partName);
   picture.stored = std::move(stored);
   return picture;
 }
@@ -231,7 +244,8 @@ ShapePicture shapePicture(const PartContext &context, const ShapePath &path) {
   if (isChartFrame(shape)) return drawChartFrame(context, path);
   const auto source = blipOf(context, shape);
   if (!source) failNoPicture();
-  return pictureOfBlip(*context.doc, *source, shapeSizeInches(path), colorBehind(context, path));
+  return pictureOfBlip(*context.doc, *source, shapeSizeInches(path),
+                       [&] { return colorBehind(context, path); });
 }
 
 PictureBytes storedShapePicture(const PartContext &context, const ShapePath &path,
@@ -242,7 +256,7 @@ PictureBytes storedShapePicture(const PartContext &context, const ShapePath &pat
   if (!source) failNoPicture();
   const BlipRef &blip = source->blip;
   const QString &relId = !blip.svgEmbed.isEmpty() ? blip.svgEmbed : blip.embed;
-  if (relId.isEmpty()) pictureOfBlip(*context.doc, *source, {}, 0xFFFFFFFF);  // throws the reason
+  if (relId.isEmpty()) pictureOfBlip(*context.doc, *source, {}, white);  // throws the reason
   if (crop) *crop = blip.crop;
   return context.doc->picture(source->part, relId);
 }
@@ -253,7 +267,7 @@ ShapePicture backgroundPicture(const PartContext &context) {
     throw morvane::Error(
         QStringLiteral("The background of %1 is not a picture").arg(context.where));
   return pictureOfBlip(*context.doc, {background.definedIn, background.fill.blip},
-                       context.doc->slideSizeInches(), 0xFFFFFFFF);
+                       context.doc->slideSizeInches(), white);
 }
 
 PictureBytes storedBackgroundPicture(const PartContext &context, office::render::Crop *crop) {
@@ -270,20 +284,26 @@ PictureBytes storedBackgroundPicture(const PartContext &context, office::render:
   return context.doc->picture(background.definedIn, relId);
 }
 
-void writeShapePicture(const ShapePicture &picture, const QString &path,
-                       PowerPoint::PpShapeFormat filter) {
+QString writeShapePicture(const ShapePicture &picture, const QString &path,
+                          PowerPoint::PpShapeFormat filter) {
   if (filter != PowerPoint::ppShapeFormatJPG && filter != PowerPoint::ppShapeFormatBMP)
     throw morvane::Error(QStringLiteral("Export filter %1 is not supported").arg(int(filter)));
   const bool jpeg = filter == PowerPoint::ppShapeFormatJPG;
-  if (picture.stored)
-    jpeg ? office::render::exportJpeg(*picture.stored, path)
-         : office::render::exportBmp(*picture.stored, path);
-  else if (picture.svg)
+  if (picture.stored) {
+    const office::render::ExportResult result =
+        jpeg ? office::render::exportJpeg(*picture.stored, path)
+             : office::render::exportBmp(*picture.stored, path);
+    return result.damage.isEmpty()
+               ? QString()
+               : QStringLiteral("part of the picture is filled in (%1)").arg(result.damage);
+  }
+  if (picture.svg)
     jpeg ? office::render::exportSvgJpeg(*picture.svg, path)
          : office::render::exportSvgBmp(*picture.svg, path);
   else if (picture.chart)
     jpeg ? office::render::exportChartJpeg(*picture.chart, path)
          : office::render::exportChartBmp(*picture.chart, path);
+  return picture.warning;
 }
 
 }  // namespace office::pptx

@@ -67,8 +67,10 @@ QSize chartPixelSize(const ShapePath &path);
 ShapePicture backgroundPicture(const PartContext &context);
 PictureBytes storedBackgroundPicture(const PartContext &context, office::render::Crop *crop);
 
-// Writes a picture through the export (JPEG or BMP as filter asks).
-void writeShapePicture(const ShapePicture &picture, const QString &path,
-                       PowerPoint::PpShapeFormat filter);
+// Writes a picture through the export (JPEG or BMP as filter asks) and
+// returns the note the user should read about it (part of the picture
+// filled in, part of a chart not drawn); empty when there is none.
+QString writeShapePicture(const ShapePicture &picture, const QString &path,
+                          PowerPoint::PpShapeFormat filter);
 
 }  // namespace office::pptx

@@ -7,9 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/atomicfile.h"
 #include "common/error.h"
-#include "office/render/bmpwriter.h"
+#include "office/render/drawnpicture.h"
 #include "office/render/guiapplication.h"
 #include "office/render/raster.h"
 
@@ -48,17 +47,17 @@ QImage draw(const SvgPicture &picture) {
   QPainter painter(&out);
   painter.drawImage(0, 0, drawn);
   painter.end();
-  return cropImage(out, picture.crop);
+  return cropImage(out, picture.crop, QColor::fromRgb(picture.background));
 }
 
 }  // namespace
 
 void exportSvgJpeg(const SvgPicture &picture, const QString &path) {
-  morvane::writeFileAtomically(path, encodeJpeg(draw(picture)));
+  writeDrawnJpeg(draw(picture), path);
 }
 
 void exportSvgBmp(const SvgPicture &picture, const QString &path) {
-  morvane::writeFileAtomically(path, encodeBmp24(draw(picture)));
+  writeDrawnBmp(draw(picture), path);
 }
 
 }  // namespace office::render

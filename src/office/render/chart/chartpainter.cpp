@@ -7,10 +7,9 @@
 #include <cmath>
 #include <map>
 
-#include "common/atomicfile.h"
 #include "common/error.h"
-#include "office/render/bmpwriter.h"
 #include "office/render/chart/painting.h"
+#include "office/render/drawnpicture.h"
 #include "office/render/guiapplication.h"
 #include "office/render/raster.h"
 
@@ -648,11 +647,11 @@ QImage drawChart(const ChartSpec &chart) {
 namespace office::render {
 
 void exportChartJpeg(const ChartSpec &chart, const QString &path) {
-  morvane::writeFileAtomically(path, encodeJpeg(chart::drawChart(chart)));
+  writeDrawnJpeg(chart::drawChart(chart), path);
 }
 
 void exportChartBmp(const ChartSpec &chart, const QString &path) {
-  morvane::writeFileAtomically(path, encodeBmp24(chart::drawChart(chart)));
+  writeDrawnBmp(chart::drawChart(chart), path);
 }
 
 }  // namespace office::render
