@@ -98,6 +98,27 @@ class PptxPackageTest : public QObject {
              QStringLiteral("hello"));
   }
 
+  // Slide shows, templates and macro-enabled presentations are read alike.
+  void everyKindOfPresentationPackageOpens_data() {
+    QTest::addColumn<QByteArray>("mainType");
+    QTest::newRow("ppsx") << QByteArray("presentationml.slideshow.main+xml");
+    QTest::newRow("potx") << QByteArray("presentationml.template.main+xml");
+    QTest::newRow("pptm") << QByteArray("ms-powerpoint.presentation.macroEnabled.main+xml");
+  }
+
+  void everyKindOfPresentationPackageOpens() {
+    QFETCH(QByteArray, mainType);
+    Deck deck;
+    deck.addSlide(QString());
+    std::vector<ZipItem> items = deck.items();
+    for (ZipItem &item : items)
+      if (item.name == QLatin1String("[Content_Types].xml"))
+        item.data.replace(
+            "openxmlformats-officedocument.presentationml.presentation.main+xml",
+            mainType.startsWith("ms-") ? mainType : "openxmlformats-officedocument." + mainType);
+    QCOMPARE(office::pptx::openPresentation(testpptx::buildZip(items))->Slides()->Count(), 1);
+  }
+
   // What is not a presentation is named as what it is.
   void packagesWithoutAPresentationAreNamed() {
     QVERIFY(openError(testpptx::buildZip({{QStringLiteral("a.txt"), "a"}}))
