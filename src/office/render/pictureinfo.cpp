@@ -15,22 +15,15 @@ namespace {
 
 constexpr int kSampleEdge = 32;
 
-// Qt's name of a bitmap format; empty: Qt tells it by the bytes (GIF, BMP
-// files, which PictureSource files as Unknown); nullptr: not a bitmap.
-const char *qtFormat(BlipFormat format) {
-  switch (format) {
-    case BlipFormat::Jpeg:
-      return "jpeg";
-    case BlipFormat::Png:
-      return "png";
-    case BlipFormat::Tiff:
-      return "tiff";
-    case BlipFormat::Dib:
-      return "bmp";
-    case BlipFormat::Unknown:
-      return "";
-    default:
+// Qt's name of a stored bitmap's format; nullptr for a metafile.
+const char *bitmapFormat(const PictureSource &picture) {
+  switch (picture.format) {
+    case BlipFormat::Emf:
+    case BlipFormat::Wmf:
+    case BlipFormat::Pict:
       return nullptr;
+    default:
+      return qtFormatFor(picture.data, picture.format);
   }
 }
 
@@ -74,7 +67,7 @@ std::optional<QRgb> bitmapAverage(const PictureSource &picture, const char *form
 }  // namespace
 
 QSize storedPixelSize(const PictureSource &picture) {
-  const char *format = qtFormat(picture.format);
+  const char *format = bitmapFormat(picture);
   if (!format) return {};
   try {
     QByteArray bytes = readableBytes(picture);
@@ -90,7 +83,7 @@ QSize storedPixelSize(const PictureSource &picture) {
 
 std::optional<QRgb> averageColour(const PictureSource &picture) {
   try {
-    if (const char *format = qtFormat(picture.format)) return bitmapAverage(picture, format);
+    if (const char *format = bitmapFormat(picture)) return bitmapAverage(picture, format);
     if (picture.format != BlipFormat::Emf && picture.format != BlipFormat::Wmf) return std::nullopt;
     ensureGuiApplication();
     return meanOf(renderMetafile(picture, QSize(kSampleEdge, kSampleEdge)));

@@ -47,29 +47,6 @@ bool startsWith(const QByteArray &data, const char *signature, qsizetype length)
          std::memcmp(data.constData(), signature, std::size_t(length)) == 0;
 }
 
-// The Qt image format of a stored bitmap: by its leading bytes when they
-// show one (the stored type is sometimes wrong), else by the declared type.
-// Naming it keeps Qt from loading every image plugin to probe the data.
-const char *qtFormatFor(const QByteArray &data, BlipFormat format) {
-  if (startsWith(data, "\xFF\xD8\xFF", 3)) return "jpeg";
-  if (startsWith(data, "\x89PNG", 4)) return "png";
-  if (startsWith(data, "II*\0", 4) || startsWith(data, "MM\0*", 4)) return "tiff";
-  if (startsWith(data, "GIF8", 4)) return "gif";
-  if (startsWith(data, "BM", 2) && format != BlipFormat::Dib) return "bmp";
-  switch (format) {
-    case BlipFormat::Jpeg:
-      return "jpeg";
-    case BlipFormat::Png:
-      return "png";
-    case BlipFormat::Tiff:
-      return "tiff";
-    case BlipFormat::Dib:
-      return "bmp";
-    default:
-      return "";
-  }
-}
-
 // Qt decodes a picture whole: beyond kFreePixels, a picture needs one stored
 // byte per kQtPixelsPerByte pixels, so a few bytes cannot make it allocate
 // hundreds of megabytes.
@@ -92,6 +69,26 @@ QImage decodeWithQt(const QByteArray &bytes, const char *format) {
 }
 
 }  // namespace
+
+const char *qtFormatFor(const QByteArray &data, BlipFormat format) {
+  if (startsWith(data, "\xFF\xD8\xFF", 3)) return "jpeg";
+  if (startsWith(data, "\x89PNG", 4)) return "png";
+  if (startsWith(data, "II*\0", 4) || startsWith(data, "MM\0*", 4)) return "tiff";
+  if (startsWith(data, "GIF8", 4)) return "gif";
+  if (startsWith(data, "BM", 2) && format != BlipFormat::Dib) return "bmp";
+  switch (format) {
+    case BlipFormat::Jpeg:
+      return "jpeg";
+    case BlipFormat::Png:
+      return "png";
+    case BlipFormat::Tiff:
+      return "tiff";
+    case BlipFormat::Dib:
+      return "bmp";
+    default:
+      return "";
+  }
+}
 
 void checkSizeAgainstData(QSize size, qsizetype byteCount, qint64 maxPixelsPerByte) {
   checkPixelSize(size, QStringLiteral("picture"));

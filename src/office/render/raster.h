@@ -35,6 +35,12 @@ QSize clampPixelSize(QSize size);
 // offset of the pixel bits worked out from the DIB's own header.
 QByteArray bmpFileHeaderForDib(const QByteArray &dib);
 
+// The Qt image format of a stored bitmap: by its leading bytes when they
+// show one (the stored type is sometimes wrong), else by the declared type;
+// "" when neither tells. Naming it keeps Qt from loading every image plugin
+// to probe the data.
+const char *qtFormatFor(const QByteArray &data, BlipFormat format);
+
 // Decodes a stored bitmap whole with Qt, at its own pixel size.
 QImage decodeBitmap(const PictureSource &picture);
 
