@@ -3,8 +3,8 @@
 // to Img0001.<ext>, Img0002.<ext> ... in OUTDIR.
 //
 //   java -cp CLASSPATH PoiExtract ppt FILE OUTDIR
-//     HSLF: every picture frame on every slide, in slide order, writes the
-//     bytes of its picture as stored (no decoding).
+//     HSLF: every picture frame on every slide (not embedded objects), in
+//     slide order, writes the bytes of its picture as stored (no decoding).
 //   java -cp CLASSPATH PoiExtract pptx FILE OUTDIR
 //     openxml4j (POI's package layer; Debian's POI lacks the full
 //     PresentationML schema classes): the slides in the order the
@@ -19,6 +19,7 @@ import java.io.OutputStream;
 import java.util.ArrayList;
 import java.util.List;
 import javax.xml.parsers.DocumentBuilderFactory;
+import org.apache.poi.hslf.usermodel.HSLFObjectShape;
 import org.apache.poi.hslf.usermodel.HSLFPictureData;
 import org.apache.poi.hslf.usermodel.HSLFPictureShape;
 import org.apache.poi.hslf.usermodel.HSLFShape;

@@ -167,7 +167,7 @@ def hyperfine(tool, file, workdir, ignore_failure=False):
     prepare = f"sh -c {shlex.quote(f'rm -rf {shlex.quote(str(out))} && mkdir {shlex.quote(str(out))}')}"
     cmd = ["hyperfine", "-N", "--style", "none", "--warmup", str(tool.warmup), "--runs",
            str(tool.runs), "--prepare", prepare, "--export-json", str(report),
-           "--command-name", tool.name, shlex.join(argv)]
+           f"--command-name={tool.name}", shlex.join(argv)]
     if ignore_failure:
         cmd.insert(1, "-i")
     load_before = os.getloadavg()[0]
