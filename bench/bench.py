@@ -369,7 +369,7 @@ def make_pptx_decks(ppt_decks, tools, folder):
             continue
         target = folder / f"{path.stem}.pptx"
         pptxdeck.write_deck(target, jpegs, spec[1], spec[2], spec[3])
-        decks.append((label, target, pictures))
+        decks.append((label.replace(", a text box each", ""), target, pictures))
     return decks
 
 
