@@ -1,20 +1,47 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs, configures and builds.
-# Usage: scripts/setup.sh [build-dir]   (default: build)
+# Installs the Debian packages the project needs, configures and builds.
+# Usage: scripts/setup.sh [--dev] [build-dir]   (default: build)
+#   by default: what building, running and the test suite need;
+#   --dev:      also clang and its runtime libraries for the fuzzing and
+#               sanitizer builds, and an X server for the screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build_dir=${1:-build}
 
+dev=false
+build_dir=build
+for arg in "$@"; do
+  case $arg in
+    --dev) dev=true ;;
+    -h | --help)
+      sed -n '2,6s/^# \{0,1\}//p' "$0"
+      exit 0
+      ;;
+    -*)
+      echo "setup.sh: unknown option $arg (try --help)" >&2
+      exit 2
+      ;;
+    *) build_dir=$arg ;;
+  esac
+done
+
+# Building, running and the test suite.
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
   libgsf-1-dev libglib2.0-dev zlib1g-dev shared-mime-info
   fonts-liberation fonts-dejavu-core
   antiword catdoc
-  xvfb xauth
   desktop-file-utils appstream scdoc dpkg-dev file groff-base python3
-  clang libclang-rt-14-dev
 )
+
+# --dev: AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer builds
+# (scripts/sanitize-corpus.sh, fuzz/), and an X server for the screenshots.
+dev_packages=(
+  clang libclang-rt-14-dev
+  xvfb xauth
+)
+
+$dev && packages+=("${dev_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,10 +1,17 @@
 #include "common/filenames.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QStringList>
+#include <memory>
+
 namespace morvane {
 
 namespace {
 
-constexpr char16_t kEscapeBase = 0xDC00;  // lone low surrogates U+DC80..U+DCFF carry bytes 0x80..0xFF
+constexpr char16_t kEscapeBase =
+    0xDC00;  // lone low surrogates U+DC80..U+DCFF carry bytes 0x80..0xFF
 
 // The length of the valid UTF-8 sequence starting at data[0], or 0.
 int validSequenceLength(const unsigned char *data, qsizetype left) {
@@ -69,6 +76,48 @@ QByteArray fileNameBytes(const QString &name) {
     }
   }
   return bytes;
+}
+
+namespace {
+
+bool exists(const QString &path) {
+  struct stat info {};
+  return ::lstat(fileNameBytes(path).constData(), &info) == 0;
+}
+
+// The one entry of folder whose name Qt would decode to lossyName.
+QString entryDecodingTo(const QString &folder, const QString &lossyName) {
+  std::unique_ptr<DIR, int (*)(DIR *)> dir(
+      ::opendir(fileNameBytes(folder.isEmpty() ? QStringLiteral("/") : folder).constData()),
+      ::closedir);
+  if (!dir) return {};
+  QString found;
+  while (const dirent *entry = ::readdir(dir.get())) {
+    const QByteArray raw(entry->d_name);
+    if (QString::fromUtf8(raw) != lossyName) continue;
+    if (!found.isNull()) return {};  // two candidates: no guess
+    found = fileNameFromBytes(raw);
+  }
+  return found;
+}
+
+}  // namespace
+
+QString recoverFileName(const QString &lossyPath) {
+  if (!lossyPath.startsWith(QLatin1Char('/')) || !lossyPath.contains(QChar::ReplacementCharacter) ||
+      exists(lossyPath))
+    return lossyPath;
+  QString path;
+  for (const QString &part : lossyPath.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    QString next = path + QLatin1Char('/') + part;
+    if (!exists(next) && part.contains(QChar::ReplacementCharacter)) {
+      const QString entry = entryDecodingTo(path, part);
+      if (entry.isNull()) return lossyPath;
+      next = path + QLatin1Char('/') + entry;
+    }
+    path = next;
+  }
+  return path;
 }
 
 }  // namespace morvane

@@ -16,6 +16,13 @@ namespace morvane {
 QString fileNameFromBytes(const QByteArray &bytes);
 QByteArray fileNameBytes(const QString &name);
 
+// The path that Qt's own lossy decoding turned into lossyPath (a name that is
+// not UTF-8, listed by a Qt file dialog with U+FFFD in place of its bytes):
+// each missing part is looked up among its folder's entries, and taken when
+// exactly one entry decodes to it. Returns lossyPath when nothing needs or
+// allows recovery.
+QString recoverFileName(const QString &lossyPath);
+
 // A text for the user's terminal or log: the escaped bytes are written back
 // as they were, so the user sees the name as the file system shows it.
 inline QByteArray terminalBytes(const QString &text) { return fileNameBytes(text); }

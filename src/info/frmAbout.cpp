@@ -1,6 +1,5 @@
 #include "info/frmAbout.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,6 +13,7 @@
 #include "info/fonts.h"
 #include "info/layout.h"
 #include "info/mOpenURL.h"
+#include "info/palette.h"
 #include "info/pictures.h"
 #include "platform/shell.h"
 
@@ -75,8 +75,8 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event) {
 }
 
 const QString frmAbout::kEmailAddress = QStringLiteral("morvane@example.org");
-const QString frmAbout::kWebAddressShown = QStringLiteral("https://morvane.example.org/");
-const QString frmAbout::kWebAddressOpened = QStringLiteral("https://morvane.example.org/download/");
+const QString frmAbout::kWebAddress = QStringLiteral("https://example.org/morvane");
+const QString frmAbout::kIssuesAddress = QStringLiteral("https://example.org/morvane/issues");
 
 std::int16_t frmAbout::BlinkIndex = 0;
 
@@ -107,6 +107,7 @@ frmAbout::frmAbout(const QWidget *mainWindow) : QWidget(nullptr), mainWindow_(ma
   setWindowTitle(QStringLiteral("About This Software ..."));
   setFixedSize(5070 / kTwipsPerPixel, 4905 / kTwipsPerPixel);
   setFont(tahoma(8.25, true));
+  setPalette(info::designPalette());
   setMouseTracking(true);
   buildControls();
 
@@ -146,8 +147,8 @@ void frmAbout::buildControls() {
   lbAppVersion[0]->setVisible(false);
 
   buildLinks();
-  Label3 = addLabel(QStringLiteral("Chat: #morvane"), this, twips(1320, 1560, 1695, 255));
-  Label4 = addLabel(QStringLiteral("Phone: +1 555 0100"), this, twips(1320, 1800, 2895, 255));
+  Label3 = addLabel(QStringLiteral("Report a problem:"), this, twips(1320, 1560, 1695, 255));
+  Label4 = addLabel(kIssuesAddress, this, twips(1320, 1800, 2895, 255));
   buildCredits();
 
   cmdExit = new QPushButton(QStringLiteral("&Ok"), this);
@@ -164,13 +165,13 @@ void frmAbout::buildLinks() {
   lblEmailme->setGeometry(twips(1920, 1080, 1815, 255));
   lblEmailme->setFont(tahoma(8.25, false));
   lblEmailme->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  setTextColour(lblEmailme, QApplication::palette().color(QPalette::ButtonText));
+  setTextColour(lblEmailme, palette().color(QPalette::ButtonText));
   lblEmailme->setCursor(info::envelopeCursor());
   connect(lblEmailme, &LinkLabel::mouseMoved, this, &frmAbout::lblEmailme_MouseMove);
   connect(lblEmailme, &LinkLabel::clicked, this, &frmAbout::lblEmailme_Click);
 
   Label2 = addLabel(QStringLiteral("URL      :"), this, twips(1320, 1320, 615, 255));
-  lblMyweb = new LinkLabel(kWebAddressShown, this);
+  lblMyweb = new LinkLabel(kWebAddress, this);
   lblMyweb->setGeometry(twips(1920, 1320, 3015, 255));
   lblMyweb->setFont(tahoma(8.25, false));
   lblMyweb->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -222,7 +223,7 @@ void frmAbout::lblEmailme_Click() {
   platform::Shell::current().openUrl(QUrl(QStringLiteral("mailto:") + kEmailAddress));
 }
 
-void frmAbout::lblMyweb_Click() { mOpenURL::OpenURL(kWebAddressOpened); }
+void frmAbout::lblMyweb_Click() { mOpenURL::OpenURL(kWebAddress); }
 
 void frmAbout::cmdExit_Click() { close(); }
 

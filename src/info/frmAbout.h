@@ -4,7 +4,7 @@
 // window's icon, a banner, credit and contact lines, and two links (mail and
 // web). At most one is open; closing it deletes its controls, while the blink
 // position, which belongs to the window object, carries over to the next
-// opening.
+// opening. It keeps its design's light palette whatever the desktop's.
 
 #include <QLabel>
 #include <QWidget>
@@ -42,10 +42,12 @@ class frmAbout : public QWidget {
   Q_OBJECT
 
  public:
-  // The maker's addresses. The web link shows one address and opens another.
+  // The project's addresses: mail, web page (the web link shows and opens
+  // it) and issue tracker (the contact lines). The AppStream metadata and
+  // README give the same ones.
   static const QString kEmailAddress;
-  static const QString kWebAddressShown;
-  static const QString kWebAddressOpened;
+  static const QString kWebAddress;
+  static const QString kIssuesAddress;
 
   // Which member of lbAppVersion the next blink copies. It belongs to the
   // window object, which outlives each opening, so closing does not reset it.

@@ -9,6 +9,7 @@
 
 #include "info/fonts.h"
 #include "info/layout.h"
+#include "info/palette.h"
 #include "info/pictures.h"
 
 namespace {
@@ -39,6 +40,8 @@ const QString frmhelp::kHelpText = QStringLiteral(
     "Since there is no installation ,no uninstall require .Just delete the \r\n"
     "main exe.\r\n");
 
+// The box is white by design; its text is black with it, so a desktop
+// palette with white text cannot make it vanish.
 HelpTextBox::HelpTextBox(QWidget *parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -46,6 +49,7 @@ HelpTextBox::HelpTextBox(QWidget *parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Base, Qt::white);
+  palette.setColor(QPalette::Text, Qt::black);
   setPalette(palette);
 }
 
@@ -80,6 +84,7 @@ frmhelp::frmhelp() : QWidget(nullptr) {
   setWindowIcon(info::helpIcon());
   setFixedSize(5565 / kTwipsPerPixel, 6495 / kTwipsPerPixel);
   setFont(info::windowsFont(QStringLiteral("MS Sans Serif"), 8.25, false));
+  setPalette(info::designPalette());
   buildControls();
 }
 

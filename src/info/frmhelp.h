@@ -2,7 +2,8 @@
 
 // The Quick Help window: a fixed page of help text under the product's
 // two-colour title, with an "Ok" button that closes it. At most one exists;
-// closing it deletes it, so the next Help command opens it afresh.
+// closing it deletes it, so the next Help command opens it afresh. It keeps
+// its design's light palette whatever the desktop's.
 
 #include <QPlainTextEdit>
 #include <QWidget>

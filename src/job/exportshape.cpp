@@ -67,6 +67,8 @@ bool ExtractionJob::exportCurrentShape(OutputRecord::Kind kind, const Place &pla
                       record.stored.extension;
   } catch (const morvane::PictureError &error) {
     record.problem = error.description();
+    // Its stored format, and so its extension, is unknown.
+    if (original) record.output = QStringLiteral("Img") + fourDigits(RunningCount);
   }
   if (options.list) {
     if (options.everyPicture && record.problem.isEmpty() && isRepeatedOutput({}, record))

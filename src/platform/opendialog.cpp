@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include "common/filenames.h"
+
 namespace platform {
 
 namespace {
@@ -52,8 +54,10 @@ std::optional<OpenDialogResult> showQtDialog(const OpenDialogRequest &request) {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
 
   OpenDialogResult result;
-  result.path = dialog.selectedFiles().constFirst();
-  result.fileTitle = QFileInfo(result.path).fileName();
+  // Qt lists a name that is not UTF-8 with U+FFFD for its bytes; the file's
+  // real name is found again from the folder.
+  result.path = morvane::recoverFileName(dialog.selectedFiles().constFirst());
+  result.fileTitle = result.path.mid(result.path.lastIndexOf(QLatin1Char('/')) + 1);
   result.filterIndex = chosenFilter(request.filters, dialog.selectedNameFilter(), shown);
   return result;
 }

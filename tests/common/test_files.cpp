@@ -198,8 +198,9 @@ class AtomicFileTest : public QObject {
     {
       AtomicFile file(dir.filePath("Img0001.Jpg"));
       leftover = file.temporaryPath();
-      ::link(QFile::encodeName(leftover).constData(),
-             QFile::encodeName(leftover + "-copy").constData());
+      QCOMPARE(::link(QFile::encodeName(leftover).constData(),
+                      QFile::encodeName(leftover + "-copy").constData()),
+               0);
     }
     QVERIFY(QFile::rename(leftover + "-copy", leftover));
     writeFile(dir.filePath(".Img0002.Jpg.tmp"), "not ours");
@@ -228,6 +229,15 @@ class AtomicFileTest : public QObject {
     const QString path = fileNameFromBytes(folder) + QStringLiteral("/Img0001.Jpg");
     writeFileAtomically(path, "x");
     QCOMPARE(::access((folder + "/Img0001.Jpg").constData(), F_OK), 0);
+
+    // What a Qt file dialog returns for that file (U+FFFD for the byte) leads
+    // back to it; an existing or unrelated path stays as it is.
+    const QString lossy = QString::fromUtf8(folder + "/Img0001.Jpg");
+    QVERIFY(lossy.contains(QChar::ReplacementCharacter));
+    QCOMPARE(fileNameBytes(recoverFileName(lossy)), folder + "/Img0001.Jpg");
+    QCOMPARE(recoverFileName(dir.path()), dir.path());
+    const QString missing = dir.path() + QStringLiteral("/x\uFFFDy");
+    QCOMPARE(recoverFileName(missing), missing);
   }
 };
 

@@ -17,11 +17,24 @@ struct Script {
   int applicationsCreated = 0;
 };
 
+class Font : public Word::Font {
+ public:
+  explicit Font(std::shared_ptr<Script> s) : script_(std::move(s)) {}
+  void put_Name(const QString &Name) override { script_->calls << QStringLiteral("Font ") + Name; }
+
+ private:
+  std::shared_ptr<Script> script_;
+};
+
 class Range : public Word::Range {
  public:
   explicit Range(std::shared_ptr<Script> s) : script_(std::move(s)) {}
   void InsertAfter(const QString &Text) override {
     script_->calls << QStringLiteral("InsertAfter ") + Text;
+  }
+  std::shared_ptr<Word::Font> Font() override { return std::make_shared<fakeword::Font>(script_); }
+  void put_Style(Word::WdBuiltinStyle Style) override {
+    script_->calls << QStringLiteral("Style %1").arg(int(Style));
   }
 
  private:
@@ -65,6 +78,13 @@ class Document : public Word::Document {
       throw morvane::Error(QStringLiteral("Cannot save the document ") + FileName);
   }
   void Close() override { script_->calls << QStringLiteral("Close"); }
+  std::shared_ptr<Word::Range> Range(std::int32_t Start, std::int32_t End) override {
+    script_->calls << QStringLiteral("Range %1 %2").arg(Start).arg(End);
+    return std::make_shared<fakeword::Range>(script_);
+  }
+  void put_Title(const QString &Title) override {
+    script_->calls << QStringLiteral("Title ") + Title;
+  }
 
  private:
   std::shared_ptr<Script> script_;

@@ -10,6 +10,7 @@
 #include <deque>
 
 #include "common/error.h"
+#include "fakedeck.h"
 #include "fakepowerpoint.h"
 #include "fakeword.h"
 #include "job/extractionjob.h"
@@ -306,6 +307,56 @@ class TestTxtSave : public QObject {
     openPresentation({{textless(PowerPoint::msoTable)}});
     QVERIFY_THROWS_EXCEPTION(morvane::Error, w->Txt_Save());
     QCOMPARE(word->applicationsCreated, 1);
+  }
+
+  // --every-text: per slide a "Slide N" heading, then every shape with text
+  // (placeholders, shapes inside groups), then the notes; the headings get
+  // Word's Heading 1, the document the deck's name as its title.
+  void everyTextWithHeadingsAndNotes() {
+    fakedeck::Deck deck;
+    fakedeck::Page first;
+    first.shapes = {fakedeck::textBox(QStringLiteral("Title"), PowerPoint::msoPlaceholder),
+                    fakedeck::group({fakedeck::textBox(QStringLiteral("In a group"))}),
+                    fakedeck::picture("p")};
+    first.notes = {fakedeck::textBox(QStringLiteral("Speaker notes"), PowerPoint::msoPlaceholder)};
+    first.hasNotes = true;
+    fakedeck::Page second;
+    second.shapes = {fakedeck::textBox(QStringLiteral("Body\r"), PowerPoint::msoPlaceholder)};
+    deck.slides = {first, second};
+    w->PowerPointApp.setFactory([deck] { return std::make_shared<fakedeck::Application>(deck); });
+    w->PowerPointApp->Presentations()->Open(folder + QStringLiteral("popo.ppt"));
+    w->options.everyText = true;
+    w->SplitPath(folder + QStringLiteral("Quarterly review.pptx"));
+    answer({QStringLiteral("Notes")});
+    w->Txt_Save();
+
+    const QString text =
+        QStringLiteral("Slide 1\rTitle\rIn a group\rSpeaker notes\rSlide 2\rBody\r");
+    QCOMPARE(w->GatheredText, text);
+    const qsizetype second2 = text.indexOf(QStringLiteral("Slide 2"));
+    QCOMPARE(word->calls.mid(6, 6),
+             (QStringList{QStringLiteral("InsertAfter ") + text, QStringLiteral("Range 0 7"),
+                          QStringLiteral("Style -2"),
+                          QStringLiteral("Range %1 %2").arg(second2).arg(second2 + 7),
+                          QStringLiteral("Style -2"), QStringLiteral("Title Quarterly review")}));
+  }
+
+  // A character of a symbol font with no Unicode equivalent keeps its font
+  // in the document; mapped text needs nothing.
+  void unmappedSymbolCharactersKeepTheirFont() {
+    fakedeck::Deck deck;
+    fakedeck::Page slide;
+    fakedeck::ShapeSpec box = fakedeck::textBox(QStringLiteral("Tick ") + QChar(0xF0FC) +
+                                                QChar(0xF0FB) + QStringLiteral(" done \u2192"));
+    box.symbolFont = QStringLiteral("Wingdings");
+    slide.shapes = {box};
+    deck.slides = {slide};
+    w->PowerPointApp.setFactory([deck] { return std::make_shared<fakedeck::Application>(deck); });
+    w->PowerPointApp->Presentations()->Open(folder + QStringLiteral("popo.ppt"));
+    answer({QStringLiteral("Notes")});
+    w->Txt_Save();
+    QCOMPARE(word->calls.mid(7, 2),
+             (QStringList{QStringLiteral("Range 5 7"), QStringLiteral("Font Wingdings")}));
   }
 };
 

@@ -20,6 +20,7 @@
 #include <optional>
 
 #include "common/error.h"
+#include "corpussuite.h"
 #include "office/doc/docwriter.h"
 #include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
@@ -618,5 +619,5 @@ class TestE2eCorpus : public QObject {
   }
 };
 
-QTEST_MAIN(TestE2eCorpus)
+MORVANE_CORPUS_TEST_MAIN(TestE2eCorpus, "corpus")
 #include "test_e2e_corpus.moc"

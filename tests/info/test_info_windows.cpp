@@ -2,15 +2,18 @@
 // command, the blinking version line, the link colours under the pointer,
 // the links themselves, the keyboard, and the exact help text.
 
+#include <QFile>
 #include <QFrame>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include "app/frmMain.h"
+#include "closeinfowindows.h"
 #include "common/version.h"
 #include "info/frmAbout.h"
 #include "info/frmhelp.h"
@@ -21,15 +24,6 @@ namespace {
 const QColor kNavy(0, 0, 128);
 
 QColor textColour(const QWidget *label) { return label->palette().color(QPalette::WindowText); }
-
-// Closes whichever information windows are open and waits until they are gone.
-void closeAll() {
-  QPointer<frmAbout> about = frmAbout::instance();
-  QPointer<frmhelp> help = frmhelp::instance();
-  if (about) about->close();
-  if (help) help->close();
-  QTRY_VERIFY(about.isNull() && help.isNull());
-}
 
 int topLevelsOf(const char *className) {
   int count = 0;
@@ -44,7 +38,7 @@ class TestInfoWindows : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() { closeAll(); }
+  void cleanup() { closeInfoWindows(); }
 
   void helpOnePerCommand();
   void helpTextByteForByte();
@@ -62,6 +56,9 @@ class TestInfoWindows : public QObject {
   void spaceOnOkCloses();
   void mailLinkGoesToShell();
   void webLinkOpensItsOwnAddress();
+  void addressesAreTheMetadatas();
+  void metadataScreenshotsAreInDocs();
+  void aboutAddressesFitTheirLabels();
 };
 
 void TestInfoWindows::helpOnePerCommand() {
@@ -235,7 +232,7 @@ void TestInfoWindows::blinkContinuesAfterReopen() {
 void TestInfoWindows::hoverColours() {
   frmAbout *about = frmAbout::showSingle(nullptr);
   QVERIFY(QTest::qWaitForWindowExposed(about));
-  QCOMPARE(textColour(about->lblEmailme), QApplication::palette().color(QPalette::ButtonText));
+  QCOMPARE(textColour(about->lblEmailme), about->palette().color(QPalette::ButtonText));
   QCOMPARE(textColour(about->lblMyweb), QColor(Qt::black));
 
   auto moveOnto = [&](QWidget *target, QPoint at = QPoint(3, 3)) {
@@ -285,19 +282,92 @@ void TestInfoWindows::mailLinkGoesToShell() {
   QCOMPARE(topLevelsOf("QMessageBox"), 0);
 }
 
+// The web link opens exactly the address it shows.
 void TestInfoWindows::webLinkOpensItsOwnAddress() {
   FakeDefaultApp lookup(42, QStringLiteral("/opt/browser/run"));
   FakeProcess process;
   frmAbout *about = frmAbout::showSingle(nullptr);
   QVERIFY(QTest::qWaitForWindowExposed(about));
   QTest::mouseClick(about->lblMyweb, Qt::LeftButton);
-  QCOMPARE(process.argumentLists, QList<QStringList>{{frmAbout::kWebAddressOpened}});
-  QVERIFY(about->lblMyweb->text() != frmAbout::kWebAddressOpened);
+  QCOMPARE(process.argumentLists, QList<QStringList>{{about->lblMyweb->text()}});
+  QCOMPARE(about->lblMyweb->text(), frmAbout::kWebAddress);
 
   lookup.answer = {31, {}};  // nothing registered: nothing starts, nothing shows
   QTest::mouseClick(about->lblMyweb, Qt::LeftButton);
   QCOMPARE(process.programs.size(), 1);
   QCOMPARE(frmAbout::instance(), about);
+}
+
+namespace {
+
+// The elements of the AppStream metadata named `name`: type attribute, text,
+// and the size attributes an image has.
+struct MetainfoElement {
+  QString type;
+  QString text;
+  QSize size;
+};
+
+QList<MetainfoElement> metainfoElements(const QString &name) {
+  QFile metainfo(QStringLiteral(MORVANE_SOURCE_DIR "/data/org.example.Morvane.metainfo.xml"));
+  if (!metainfo.open(QIODevice::ReadOnly)) return {};
+  QList<MetainfoElement> found;
+  QXmlStreamReader xml(&metainfo);
+  while (!xml.atEnd()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != name) continue;
+    const QXmlStreamAttributes attributes = xml.attributes();
+    MetainfoElement element{attributes.value(QLatin1String("type")).toString(),
+                            {},
+                            QSize(attributes.value(QLatin1String("width")).toInt(),
+                                  attributes.value(QLatin1String("height")).toInt())};
+    element.text = xml.readElementText();
+    found << element;
+  }
+  return xml.hasError() ? QList<MetainfoElement>{} : found;
+}
+
+}  // namespace
+
+// The addresses of the About window are the ones the AppStream metadata gives
+// software centres.
+void TestInfoWindows::addressesAreTheMetadatas() {
+  QMap<QString, QString> urls;
+  for (const MetainfoElement &url : metainfoElements(QStringLiteral("url")))
+    urls.insert(url.type, url.text);
+  QCOMPARE(urls.value(QStringLiteral("homepage")), frmAbout::kWebAddress);
+  QCOMPARE(urls.value(QStringLiteral("bugtracker")), frmAbout::kIssuesAddress);
+
+  frmAbout *about = frmAbout::showSingle(nullptr);
+  QCOMPARE(about->lblMyweb->text(), frmAbout::kWebAddress);
+  QCOMPARE(about->lblEmailme->text(), frmAbout::kEmailAddress);
+  QVERIFY(about->Label4->text().contains(frmAbout::kIssuesAddress));
+}
+
+// Every screenshot the metadata lists is a picture in docs/ of the size it
+// states, published below the web page.
+void TestInfoWindows::metadataScreenshotsAreInDocs() {
+  const QList<MetainfoElement> images = metainfoElements(QStringLiteral("image"));
+  QVERIFY(images.size() >= 3);
+  const QString published = frmAbout::kWebAddress + QStringLiteral("/docs/");
+  for (const MetainfoElement &image : images) {
+    QVERIFY2(image.text.startsWith(published), qPrintable(image.text));
+    const QString file =
+        QStringLiteral(MORVANE_SOURCE_DIR "/docs/") + image.text.mid(published.size());
+    QCOMPARE(QImage(file).size(), image.size);
+  }
+}
+
+// An address wider than its label would be cut off at the label's edge.
+void TestInfoWindows::aboutAddressesFitTheirLabels() {
+  frmAbout *about = frmAbout::showSingle(nullptr);
+  for (const QLabel *label : std::initializer_list<const QLabel *>{
+           about->lblEmailme, about->lblMyweb, about->Label3, about->Label4}) {
+    const int width = label->fontMetrics().horizontalAdvance(label->text());
+    QVERIFY2(width <= label->width(), qPrintable(QStringLiteral("\"%1\" needs %2 of %3 pixels")
+                                                     .arg(label->text())
+                                                     .arg(width)
+                                                     .arg(label->width())));
+  }
 }
 
 QTEST_MAIN(TestInfoWindows)

@@ -52,7 +52,12 @@ run_validator() {
     echo "SKIP: $tool is not installed"
     return
   fi
-  "$@" || fail "$tool rejected the file"
+  local output
+  output=$("$@" 2>&1) || { fail "$tool rejected the file: $output"; return; }
+  # A clean file gets no remark at all: no error, warning, hint or info.
+  if grep -qE '(: (error|warning|hint): |^[EWI]: )' <<<"$output"; then
+    fail "$tool remarks: $output"
+  fi
 }
 run_validator desktop-file-validate desktop-file-validate "$desktop"
 run_validator appstreamcli appstreamcli validate --no-net "$prefix/share/metainfo/$app.metainfo.xml"
@@ -67,7 +72,7 @@ for page in morvane-extract morvane; do
 done
 text=$(gzip -dc "$prefix/share/man/man1/morvane-extract.1.gz" | sed 's/\\&//g')
 for word in --no-pictures --graph --text Img0001.Jpg Graph0001.Bmp "EXIT STATUS"; do
-  printf '%s' "$text" | grep -qF -- "$word" || fail "morvane-extract(1) does not mention $word"
+  grep -qF -- "$word" <<<"$text" || fail "morvane-extract(1) does not mention $word"
 done
 
 if [ "$failures" -gt 0 ]; then

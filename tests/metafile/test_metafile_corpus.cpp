@@ -6,6 +6,7 @@
 
 #include "common/error.h"
 #include "corpus_metafiles.h"
+#include "corpussuite.h"
 #include "office/render/metafile/metafile.h"
 
 using office::render::BlipFormat;
@@ -70,5 +71,5 @@ void TestMetafileCorpus::everyStoredMetafileRenders() {
   QVERIFY2(blank.isEmpty(), qPrintable(QStringLiteral("blank: ") + blank.join(QLatin1Char(' '))));
 }
 
-QTEST_MAIN(TestMetafileCorpus)
+MORVANE_CORPUS_TEST_MAIN(TestMetafileCorpus, "corpus")
 #include "test_metafile_corpus.moc"

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "common/error.h"
+#include "corpussuite.h"
 #include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
 
@@ -239,5 +240,5 @@ void PptCorpusTest::comparePicture(const QString &file, std::int32_t slide, std:
   compareAspect(file, aspect, ours, reference);
 }
 
-QTEST_GUILESS_MAIN(PptCorpusTest)
+MORVANE_CORPUS_TEST_GUILESS_MAIN(PptCorpusTest, "corpus")
 #include "test_ppt_corpus.moc"

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "compoundfile.h"
+#include "corpussuite.h"
 #include "office/ppt/blipstore.h"
 #include "office/ppt/exobjlist.h"
 
@@ -290,5 +291,5 @@ void PptObjectsCorpusTest::everyEntryLoadsOrFailsCleanly() {
   QVERIFY2(unexpectedMismatches.isEmpty(), qPrintable(unexpectedMismatches.join('\n')));
 }
 
-QTEST_GUILESS_MAIN(PptObjectsCorpusTest)
+MORVANE_CORPUS_TEST_GUILESS_MAIN(PptObjectsCorpusTest, "corpus")
 #include "test_pptobjects_corpus.moc"
