@@ -6,7 +6,8 @@ measured when installed (see bench/README.md).
 Parts (--parts): jpeg (generated JPEG-only .ppt decks: Morvane, the floor
 program, Apache POI, LibreOffice; hyperfine), batch (many decks in one
 call), jobs (--jobs 2 against --jobs 1 over the corpus), counts
-(instructions and system calls against the floor program), pptx (.pptx
+(instructions and system calls against the floor program), startup (empty
+programs linked to the same libraries), pptx (.pptx
 decks: Morvane, POI's package layer, LibreOffice), corpus (every corpus
 file with peak memory) and decks (generated decks of growing size).
 
@@ -508,6 +509,20 @@ def counts_section(tools, decks, workdir):
             *sidebyside.counts_table(rows), ""]
 
 
+def startup_section(args, tools, decks, workdir):
+    label, deck, _ = decks[0]
+    log("Start-up: empty programs linked like morvane-extract and like the floor program")
+    rows = sidebyside.startup(tools, deck, workdir, args.hf_runs)
+    return ["## Start-up", "",
+            "Programs that return at once, linked to the same shared libraries as "
+            "morvane-extract (all of them, and all but libQt6Gui) and as the floor program, beside "
+            f"the two real programs on the deck \"{label}\" (hyperfine, {args.hf_runs} runs; "
+            "instructions counted by callgrind, the dynamic loader included). The difference "
+            "between the first two empty programs is what loading QtGui and the libraries it "
+            "pulls in costs every process.", "",
+            *sidebyside.startup_table(rows), ""]
+
+
 def goal_summary(ppt_rows, pptx_rows, per_deck, speedup):
     """The README table: each goal with the median over the JPEG-only decks."""
     lines = ["| Goal (2-core machine, process start included) | Wall time | CPU time | |",
@@ -565,7 +580,7 @@ def machine_lines(args, tools, started, loads):
             f"- Parts: {', '.join(args.parts)}; command: `bench/run.sh {' '.join(args.argv)}`"]
 
 
-PARTS = ["jpeg", "batch", "jobs", "counts", "pptx", "corpus", "decks"]
+PARTS = ["jpeg", "batch", "jobs", "counts", "startup", "pptx", "corpus", "decks"]
 
 
 def parse_args():
@@ -647,6 +662,8 @@ def main():
             sections += lines
         if decks and "counts" in parts and shutil.which("valgrind"):
             sections += counts_section(tools, decks, workdir)
+        if decks and "startup" in parts and shutil.which("valgrind"):
+            sections += startup_section(args, tools, decks, workdir)
         if "pptx" in parts:
             pptx_decks = make_pptx_decks(decks, tools, workdir)
             pptx_rows, lines = pptx_section(args, tools, pptx_decks, pptx_files, workdir)

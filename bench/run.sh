@@ -12,7 +12,8 @@
 #                     [--jobs-runs N] [--batch N] [--limit N] [--timeout S]
 #                     [--no-office] [--no-poi] [--no-decks]
 #                     [--save-office FILE | --office-from FILE]
-# Parts (comma-separated, default all): jpeg,batch,jobs,counts,pptx,corpus,decks
+# Parts (comma-separated, default all):
+#   jpeg,batch,jobs,counts,startup,pptx,corpus,decks
 # --quick: fewer runs everywhere (a check that every part works, not a result).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -38,7 +39,7 @@ while [ $# -gt 0 ]; do
       pass+=(--runs 2 --hf-runs 5 --slow-runs 3 --poi-runs 1 --office-runs 1 --jobs-runs 2)
       shift ;;
     --no-office | --no-poi | --no-decks) pass+=("$1"); shift ;;
-    -h | --help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
   esac
 done

@@ -385,3 +385,72 @@ def counts_table(rows):
                      f"| {r.get('morvane syscalls', '-')} | {r.get('floor syscalls', '-')} |"
                      if a and b else f"| {r['deck']} | - | - | - | - | - |")
     return lines
+
+
+# ---------------------------------------------------------------------------
+# Start-up: what loading the libraries costs before any work
+
+
+def needed_libraries(program):
+    """The DT_NEEDED entries of program, without the C library and the loader."""
+    done = subprocess.run(["readelf", "-d", str(program)], capture_output=True, text=True)
+    names = [line.split("[", 1)[1].rstrip("]") for line in done.stdout.splitlines()
+             if "(NEEDED)" in line]
+    return [n for n in names if not n.startswith(("libc.so", "ld-linux"))]
+
+
+def loaded_count(program):
+    done = subprocess.run(["ldd", str(program)], capture_output=True, text=True)
+    return sum(1 for line in done.stdout.splitlines() if "=>" in line or line.strip().startswith("/"))
+
+
+def empty_program(name, libraries, workdir):
+    """A program that returns at once, linked to libraries (sonames)."""
+    source = workdir / "empty.c"
+    source.write_text("int main(void) { return 0; }\n")
+    target = workdir / name
+    done = subprocess.run(["cc", "-O2", "-o", str(target), str(source), "-Wl,--no-as-needed",
+                           *[f"-l:{lib}" for lib in libraries]], capture_output=True, text=True)
+    if done.returncode != 0:
+        log(f"    cannot link {name}: {done.stderr.strip()[:300]}")
+        return None
+    return target
+
+
+def startup(tools, deck, workdir, runs):
+    """Empty programs linked like morvane-extract, without QtGui, and like the
+    floor program, beside the two real programs on a one-picture deck."""
+    needed = needed_libraries(tools.extractor)
+    programs = [("morvane-extract on the deck", tools.morvane(runs).argv, tools.extractor)]
+    variants = [("empty program, morvane-extract's libraries", "empty-like-morvane", needed),
+                ("the same without libQt6Gui", "empty-without-qtgui",
+                 [n for n in needed if not n.startswith("libQt6Gui")])]
+    if tools.floor:
+        programs.append(("floor program on the deck", tools.floor_tool(runs).argv, tools.floor))
+        variants.append(("empty program, the floor's libraries", "empty-like-floor",
+                         needed_libraries(tools.floor)))
+    for label, name, libraries in variants:
+        target = empty_program(name, libraries, workdir)
+        if target:
+            programs.append((label, lambda f, o, t=target: [str(t)], target))
+    rows = []
+    for label, argv, binary in programs:
+        tool = Tool(label, argv, 3, runs)
+        timing = hyperfine(tool, deck, workdir)
+        out = Path(tempfile.mkdtemp(prefix="count-", dir=workdir))
+        instructions = callgrind_instructions(argv(deck, out), workdir)
+        shutil.rmtree(out)
+        rows.append((label, loaded_count(binary), instructions, timing))
+        log(f"    {label}: {instructions} instructions")
+    return rows
+
+
+def startup_table(rows):
+    lines = ["| Program | Libraries loaded | Instructions | Median ms (IQR) | CPU ms |",
+             "|---|---:|---:|---:|---:|"]
+    for label, libraries, instructions, t in rows:
+        count = f"{instructions / 1e6:.1f} M" if instructions else "-"
+        wall = f"{fmt_ms(t.median)} ({spread(t)})" if t else "-"
+        lines.append(f"| {label} | {libraries} | {count} | {wall} | "
+                     f"{fmt_ms(t.cpu_ms) if t else '-'} |")
+    return lines
