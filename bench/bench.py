@@ -495,9 +495,26 @@ def jobs_section(args, tools, files, corpus_results, workdir):
         lines += [f"From the per-file times of the corpus table below, two workers can at best "
                   f"reach {bound:.2f}× (the longest file takes {times[0]:.0f} ms of "
                   f"{sum(times):.0f} ms in all, each file in a process of its own)."]
-    lines += ["With two cores shared with other work, the second worker only gets a core when "
-              "one is free: compare the load column."]
-    return speedup, lines + [""]
+    capacity = sidebyside.parallel_capacity(workdir, args.jobs_runs)
+    if capacity:
+        lines += [f"Right after, two copies of a CPU-bound loop ran at {capacity:.2f}× the "
+                  "throughput of one (2.00 on two free cores): what the machine offered a second "
+                  "process at that time."]
+    counts = sidebyside.jobs_instructions(tools, files, workdir)
+    one_count, processes = counts.get(1), counts.get(2)
+    if one_count and len(processes) == 3:
+        parent, workers = processes[0], processes[1:]
+        expected = one_count[0] / (parent + max(workers))
+        lines += ["", f"Instructions (callgrind, independent of the load): --jobs 1 "
+                  f"{one_count[0] / 1e6:.0f} M; --jobs 2 {sum(processes) / 1e6:.0f} M in all: "
+                  f"the parent {parent / 1e6:.0f} M, the workers "
+                  f"{' and '.join(f'{w / 1e6:.0f} M' for w in workers)}. On two free cores "
+                  f"--jobs 2 would then reach about {expected:.2f}× the throughput of --jobs 1 "
+                  "(the parent's start-up, then the busier worker's share of the work)."]
+        speedup_cpu = expected
+    else:
+        speedup_cpu = None
+    return (speedup, speedup_cpu), lines + [""]
 
 
 def counts_section(tools, decks, workdir):
@@ -525,7 +542,7 @@ def startup_section(args, tools, decks, workdir):
 
 def goal_summary(ppt_rows, pptx_rows, per_deck, speedup):
     """The README table: each goal with the median over the JPEG-only decks."""
-    lines = ["| Goal (2-core machine, process start included) | Wall time | CPU time | |",
+    lines = ["| Goal (2-core machine, process start included) | Wall time | CPU time (instructions) | |",
              "|---|---:|---:|---|"]
     for rows, goals, what in ((ppt_rows, PPT_GOALS, ".ppt"), (pptx_rows, PPTX_GOALS, ".pptx")):
         for label, num, den, goal, high in goals:
@@ -542,8 +559,10 @@ def goal_summary(ppt_rows, pptx_rows, per_deck, speedup):
         lines.append(f"| 100 JPEG-only decks in one process: ≤ 2 ms per deck | {per_deck:.2f} ms "
                      f"| | {'met' if per_deck <= 2 else 'missed'} |")
     if speedup is not None:
+        wall, by_count = speedup
+        counted = f"{by_count:.2f}× (instructions)" if by_count else ""
         lines.append(f"| --jobs 2 over the corpus: ≥ 1.7× the throughput of --jobs 1 "
-                     f"| {speedup:.2f}× | | {'met' if speedup >= 1.7 else 'missed'} |")
+                     f"| {wall:.2f}× | {counted} | {'met' if wall >= 1.7 else 'missed'} |")
     return lines
 
 

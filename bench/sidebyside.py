@@ -340,6 +340,58 @@ def callgrind_instructions(argv, workdir):
     return None
 
 
+def callgrind_per_process(argv, workdir):
+    """Instructions of each process of argv (valgrind follows fork), parent first."""
+    if not shutil.which("valgrind"):
+        return []
+    done = subprocess.run(["valgrind", "--tool=callgrind",
+                           f"--callgrind-out-file={workdir}/callgrind.%p", *argv],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    for leftover in workdir.glob("callgrind.*"):
+        leftover.unlink()
+    totals = []
+    for line in done.stderr.splitlines():
+        if "Collected" in line:
+            pid = int(line.split("==")[1])
+            totals.append((pid, int(line.rsplit(":", 1)[1].replace(",", "").strip())))
+    return [count for _, count in sorted(totals)]
+
+
+SPIN_C = """int main(void) {
+  volatile unsigned long sum = 0;
+  for (unsigned long i = 0; i < 150000000UL; ++i) sum += i;
+  return sum == 1;
+}
+"""
+
+
+def parallel_capacity(workdir, runs):
+    """What the machine offers two CPU-bound processes at the moment: the
+    throughput of two copies of a busy loop at once against one (2.0 on two
+    free cores)."""
+    source, spin = workdir / "spin.c", workdir / "spin"
+    source.write_text(SPIN_C)
+    if subprocess.run(["cc", "-O1", "-o", str(spin), str(source)]).returncode != 0:
+        return None
+    one = hyperfine(Tool("one busy loop", lambda f, o: [str(spin)], 1, runs), source, workdir)
+    two = hyperfine(Tool("two busy loops at once", lambda f, o: [
+        "sh", "-c", f"{shlex.quote(str(spin))} & {shlex.quote(str(spin))} & wait"], 1, runs),
+        source, workdir)
+    return 2 * one.median / two.median if one and two else None
+
+
+def jobs_instructions(tools, files, workdir):
+    """Instructions of --jobs 1 and of each process of --jobs 2: how the work
+    divides between the two workers, whatever the load."""
+    counts = {}
+    for n in (1, 2):
+        out = Path(tempfile.mkdtemp(prefix="count-", dir=workdir))
+        counts[n] = callgrind_per_process([str(tools.extractor), "--quiet", "--jobs", str(n),
+                                           "--output", str(out), *map(str, files)], workdir)
+        shutil.rmtree(out)
+    return counts
+
+
 def syscall_count(argv, workdir):
     if not shutil.which("strace"):
         return None
