@@ -1,7 +1,8 @@
 // libFuzzer target over the picture export alone: the first byte picks the
-// stored format (PICT, PNG, DIB, JPEG, TIFF), the second the crop and shape
-// size, the rest is the picture. Reaches renderer faults much faster than
-// going through a presentation. Metafiles (EMF, WMF) are left out here.
+// stored format (PICT, PNG, DIB, JPEG, TIFF, EMF, WMF), the second the crop,
+// the shape size and the background, the rest is the picture. Reaches the
+// row-by-row decoders, the damaged-picture path and the players' cropped
+// drawing much faster than going through a presentation.
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -18,8 +19,9 @@ QTemporaryDir *outputDir = nullptr;
 
 using office::render::BlipFormat;
 
-constexpr BlipFormat kFormats[] = {BlipFormat::Pict, BlipFormat::Png, BlipFormat::Dib,
-                                   BlipFormat::Jpeg, BlipFormat::Tiff};
+constexpr BlipFormat kFormats[] = {BlipFormat::Pict, BlipFormat::Png,  BlipFormat::Dib,
+                                   BlipFormat::Jpeg, BlipFormat::Tiff, BlipFormat::Emf,
+                                   BlipFormat::Wmf};
 
 office::render::PictureSource sourceFrom(const std::uint8_t *data, std::size_t size) {
   office::render::PictureSource picture;
@@ -27,6 +29,10 @@ office::render::PictureSource sourceFrom(const std::uint8_t *data, std::size_t s
   const int flags = data[1];
   if (flags & 1) picture.crop = {0.1, -0.2, 0.25, 0.05};
   if (flags & 2) picture.shapeSizeInches = QSizeF(1.5 + (flags >> 4), 1.0 + (flags >> 6));
+  if (flags & 4) picture.background = QColor(20, 30, 90);
+  if (flags & 8) picture.crop = {0.45, 0.3, 0.45, 0.6};
+  picture.metafileBounds = QRect(0, 0, 1000, 1000);
+  picture.metafileSizeEmu = QSize(914400, 914400);
   picture.data = QByteArray(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
   return picture;
 }

@@ -1,5 +1,6 @@
 // libFuzzer entry point over the metafile players. The first byte picks EMF
-// or WMF and the size of the image; the rest is the metafile.
+// or WMF, the size of the image and whether only a cropped part of it is
+// drawn; the rest is the metafile.
 
 #include <QGuiApplication>
 
@@ -28,10 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   picture.data = QByteArray(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
   picture.metafileBounds = QRect(0, 0, 1000, 1000);
   picture.metafileSizeEmu = QSize(914400, 914400);
-  int side = 16 + (data[0] >> 1) * 2;
+  int side = 16 + (data[0] >> 2) * 4;
+  office::render::RenderView view;
+  if (data[0] & 2) view.visible = QRect(side / 3, side / 4, side / 2, side / 3);
   try {
     office::render::metafileNaturalSizeInches(picture);
-    office::render::renderMetafile(picture, QSize(side, side));
+    office::render::renderMetafile(picture, QSize(side, side), nullptr, view);
   } catch (const morvane::Error &) {
   }
   return 0;

@@ -1,6 +1,8 @@
 // libFuzzer target over the presentation reader and the picture export: the
-// input is opened as a presentation, every slide and shape is walked, every
-// text read and every picture and chart exported.
+// input is opened as a presentation, every slide, notes page, master and
+// title master is walked with its background and its shapes (groups entered),
+// every text read with its fonts, every stored picture described and read
+// whole, and every picture and chart exported.
 
 #include <QByteArray>
 #include <QGuiApplication>
@@ -15,6 +17,14 @@ namespace {
 
 QTemporaryDir *outputDir = nullptr;
 
+template <class Call>
+void tolerate(Call call) {
+  try {
+    call();
+  } catch (const morvane::Error &) {
+  }
+}
+
 void exportShape(PowerPoint::Shape &shape, std::int32_t type) {
   if (type == PowerPoint::msoPicture)
     shape.Export(outputDir->filePath(QStringLiteral("Img.Jpg")), PowerPoint::ppShapeFormatJPG);
@@ -22,23 +32,67 @@ void exportShape(PowerPoint::Shape &shape, std::int32_t type) {
     shape.Export(outputDir->filePath(QStringLiteral("Graph.Bmp")), PowerPoint::ppShapeFormatBMP);
 }
 
-void walkShape(PowerPoint::Shape &shape) {
+void readText(PowerPoint::Shape &shape) {
+  if (shape.HasTextFrame() != PowerPoint::msoTrue) return;
+  const auto frame = shape.TextFrame();
+  frame->HasText();
+  const auto range = frame->TextRange();
+  const QString text = range->Text();
+  range->Font()->Name();
+  if (!text.isEmpty()) range->Characters(std::int32_t(text.size() / 2 + 1), 3)->Font()->Name();
+}
+
+// The stored picture a shape shows, as listed, as a file, and as exported
+// (with the colour behind it).
+void readPicture(PowerPoint::Shape &shape) {
+  tolerate([&] { shape.Picture(); });
+  tolerate([&] { shape.OriginalPicture(); });
+  tolerate([&] { office::ppt::pictureOf(shape); });
+}
+
+void walkShape(PowerPoint::Shape &shape, int depth) {
   const std::int32_t type = shape.Type();
-  try {
-    shape.TextFrame()->TextRange()->Text();
-  } catch (const morvane::Error &) {
+  tolerate([&] { readText(shape); });
+  tolerate([&] {
+    const auto fill = shape.Fill();
+    fill->Type();
+    fill->Visible();
+  });
+  if (type == PowerPoint::msoGroup) {
+    const auto members = shape.GroupItems();
+    for (std::int32_t i = 1; i <= members->Count(); ++i) walkShape(*members->Item(i), depth + 1);
+    return;
   }
-  try {
-    exportShape(shape, type);
-  } catch (const morvane::Error &) {
-  }
+  if (depth == 0) tolerate([&] { exportShape(shape, type); });
+  readPicture(shape);
+}
+
+void walkPage(PowerPoint::Slide &page) {
+  tolerate([&] {
+    page.FollowMasterBackground();
+    const auto background = page.Background();
+    background->Fill()->Type();
+    readPicture(*background);
+  });
+  const auto shapes = page.Shapes();
+  for (std::int32_t j = 1; j <= shapes->Count(); ++j) walkShape(*shapes->Item(j), 0);
 }
 
 void walk(PowerPoint::Presentation &presentation) {
   auto slides = presentation.Slides();
   for (std::int32_t i = 1; i <= slides->Count(); ++i) {
-    auto shapes = slides->Item(i)->Shapes();
-    for (std::int32_t j = 1; j <= shapes->Count(); ++j) walkShape(*shapes->Item(j));
+    tolerate([&] {
+      const auto slide = slides->Item(i);
+      walkPage(*slide);
+      if (slide->HasNotesPage() == PowerPoint::msoTrue) walkPage(*slide->NotesPage());
+    });
+  }
+  const auto designs = presentation.Designs();
+  for (std::int32_t i = 1; i <= designs->Count(); ++i) {
+    const auto design = designs->Item(i);
+    tolerate([&] { walkPage(*design->SlideMaster()); });
+    if (design->HasTitleMaster() == PowerPoint::msoTrue)
+      tolerate([&] { walkPage(*design->TitleMaster()); });
   }
 }
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the extractor with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs every job (pictures, charts and text) on each file of the reference
-# corpus. A file may extract (exit 0) or fail with one clear "Error:" line
-# (exit 1); a sanitizer report, a crash or a hang fails the script.
+# runs every job on each file of the reference corpora (../shared/corpus and,
+# when present, ../shared/corpus-pptx): the pictures, charts and text, then
+# every picture in its stored form and every text as JSON. A file may extract
+# (exit 0) or fail with one clear "Error:" line (exit 1); a sanitizer report,
+# a crash or a hang fails the script.
 # Usage: scripts/sanitize-corpus.sh [corpus-dir] [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,25 +27,40 @@ export QT_QPA_PLATFORM=offscreen
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failed=0 total=0
-for f in "$corpus"/*; do
-  total=$((total + 1))
-  dir="$work/$total"
-  mkdir -p "$dir"
-  cp "$f" "$dir/"
+# run NAME OUT ERR ARGS...: one morvane-extract run, judged as above.
+run() {
+  local name=$1 out=$2 err=$3
+  shift 3
   set +e
-  timeout 120 "$build/morvane-extract" --graph --text Notes "$dir/$(basename "$f")" \
-    >"$dir.out" 2>"$dir.err"
-  rc=$?
+  timeout 180 "$build/morvane-extract" "$@" >"$out" 2>"$err"
+  local rc=$?
   set -e
   if [ "$rc" -ne 0 ] && [ "$rc" -ne 1 ]; then
-    failed=$((failed + 1))
-    echo "FAIL ($rc): $(basename "$f")"
-    tail -n 30 "$dir.err"
-  elif [ "$rc" -eq 1 ] && ! grep -q '^Error: ' "$dir.out"; then
-    failed=$((failed + 1))
-    echo "FAIL (exit 1 without an Error: line): $(basename "$f")"
+    echo "FAIL ($rc): $name $*"
+    tail -n 30 "$err"
+    return 1
+  elif [ "$rc" -eq 1 ] && ! grep -q '^Error: ' "$err"; then
+    echo "FAIL (exit 1 without an Error: line): $name $*"
+    return 1
   fi
-  rm -rf "$dir"
+}
+
+corpora=("$corpus")
+[ -d "$corpus-pptx" ] && corpora+=("$corpus-pptx")
+for folder in "${corpora[@]}"; do
+  for f in "$folder"/*; do
+    total=$((total + 1))
+    dir="$work/$total"
+    mkdir -p "$dir"
+    cp "$f" "$dir/"
+    deck="$dir/$(basename "$f")"
+    if ! run "$(basename "$f")" "$dir.out" "$dir.err" --graph --text Notes "$deck" ||
+      ! run "$(basename "$f")" "$dir.out" "$dir.err" --every-picture --every-text --text Every \
+        --original --json -o "$dir/every" "$deck"; then
+      failed=$((failed + 1))
+    fi
+    rm -rf "$dir" "$dir.out" "$dir.err"
+  done
 done
 echo "sanitize-corpus: $((total - failed)) passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -31,17 +31,20 @@ done
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
-  libgsf-1-dev libglib2.0-dev zlib1g-dev shared-mime-info
+  libgsf-1-dev libglib2.0-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev shared-mime-info
   fonts-liberation fonts-dejavu-core
   antiword catdoc
+  default-jdk-headless libapache-poi-java
   desktop-file-utils appstream scdoc dpkg-dev file groff-base python3
 )
 
 # --dev: AddressSanitizer, UndefinedBehaviorSanitizer and libFuzzer builds
-# (scripts/sanitize-corpus.sh, fuzz/), and an X server for the screenshots.
+# (scripts/sanitize-corpus.sh, fuzz/), an X server for the screenshots, and
+# the alternatives bench/transcode.sh measures (TurboJPEG, libvips's tool).
 dev_packages=(
   clang libclang-rt-14-dev
   xvfb xauth
+  libturbojpeg0-dev libvips-tools
 )
 
 # --bench: the benchmark's alternatives (Apache POI on a JDK, LibreOffice)

@@ -213,7 +213,8 @@ void Report::finish(bool interrupted) {
     writeOut(stdout, out + "],\"summary\":" + summary.bytes() + "}\n");
     return;
   }
-  if (options_.quiet || (t.decks < 2 && !interrupted)) return;
+  // A listing stays one line per picture, for scripts to read.
+  if (options_.quiet || options_.list || (t.decks < 2 && !interrupted)) return;
   QString line = QStringLiteral(
                      "%1 %7: %2 completed, %3 failed; %4 pictures, %5 charts, %6 "
                      "documents")

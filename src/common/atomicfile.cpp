@@ -32,6 +32,19 @@ QString randomSuffix() {
 
 QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
+// The target's name as the temporary's name holds it: cut, a character at a
+// time, until the temporary's name fits where the target's does.
+QString temporaryStem(QString base) {
+  constexpr qsizetype kNameMax = 255;
+  const qsizetype added = 2 + kRandomLength + kTemporarySuffix.size();
+  while (base.size() > 1 && fileNameBytes(base).size() + added > kNameMax)
+    base.chop(base.size() > 1 && base.back().isLowSurrogate() &&
+                      base[base.size() - 2].isHighSurrogate()
+                  ? 2
+                  : 1);
+  return base;
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(const QString &path) : path_(path) {
@@ -40,8 +53,9 @@ AtomicFile::AtomicFile(const QString &path) : path_(path) {
   const QString base = path.mid(slash + 1);
   if (base.isEmpty())
     throw morvane::Error(QStringLiteral("Cannot write %1: no file name").arg(path));
+  const QString stem = temporaryStem(base);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    const QString candidate = folder + QLatin1String("/.") + base + QLatin1Char('.') +
+    const QString candidate = folder + QLatin1String("/.") + stem + QLatin1Char('.') +
                               randomSuffix() + QString::fromLatin1(kTemporarySuffix);
     const QByteArray native = fileNameBytes(candidate);
     // O_EXCL with O_CREAT refuses an existing name, links included.

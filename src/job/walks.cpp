@@ -25,7 +25,8 @@ bool holdsPicture(PowerPoint::Shape &shape) {
   if (type == PowerPoint::msoChart || type == PowerPoint::msoComment ||
       type == PowerPoint::msoLinkedPicture || type == PowerPoint::msoMedia)
     return false;
-  return isPictureFill(shape.Fill()->Type());
+  const auto fill = shape.Fill();
+  return isPictureFill(fill->Type()) && fill->Visible() == PowerPoint::msoTrue;
 }
 
 Place child(const Place &parent, std::int32_t index) {

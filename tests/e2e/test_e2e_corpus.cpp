@@ -17,9 +17,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <optional>
 
 #include "common/error.h"
+#include "common/symbolfonts.h"
 #include "corpussuite.h"
 #include "office/doc/docwriter.h"
 #include "office/powerpoint/application.h"
@@ -200,9 +202,6 @@ QString bmpProblem(const QString &path) {
 
 bool isTextBearing(int type) { return type == 17 || type == 4 || type == 15 || type == 19; }
 
-// The text the job gathers, rebuilt from the reference: text boxes, WordArt
-// and tables of each slide in shape order, then its comments. Null when a
-// table has merged cells, whose text the reference cannot give.
 // Each shape's text ends with a paragraph mark unless it ends with one.
 void appendShapeText(QString &text, const QString &shapeText) {
   if (shapeText.isEmpty()) return;
@@ -210,6 +209,9 @@ void appendShapeText(QString &text, const QString &shapeText) {
   if (!shapeText.endsWith(u'\r')) text += u'\r';
 }
 
+// The text the job gathers, rebuilt from the reference: text boxes, WordArt
+// and tables of each slide in shape order, then its comments. A table cell
+// that a merged cell covers is an empty field.
 QString referenceText(const QJsonObject &truth) {
   QString text(QLatin1String(""));
   for (const QJsonValue &slideValue : truth.value(QLatin1String("slides")).toArray()) {
@@ -223,10 +225,8 @@ QString referenceText(const QJsonObject &truth) {
       const QJsonObject table = shape.value(QLatin1String("table")).toObject();
       for (const QJsonValue &row : table.value(QLatin1String("rawCells")).toArray()) {
         const QJsonArray cells = row.toArray();
-        for (qsizetype i = 0; i < cells.size(); ++i) {
-          if (cells[i].isNull()) return QString();
+        for (qsizetype i = 0; i < cells.size(); ++i)
           text += cells[i].toString() + (i + 1 < cells.size() ? u'\t' : u'\r');
-        }
       }
     }
     for (const QJsonValue &comment : slide.value(QLatin1String("comments")).toArray())
@@ -271,6 +271,24 @@ QString asCatdocLines(const QString &text) {
   QStringList kept = lines.split(QChar(u'\n'));
   kept.removeAll(QString());
   return kept.join(QChar(u'\n'));
+}
+
+// Whether text is expected with its symbol-font codes (the reference gives
+// them as stored) turned into the characters they stand for.
+bool matchesWithSymbolsMapped(const QString &text, const QString &expected) {
+  if (text.size() != expected.size()) return false;
+  static const morvane::SymbolFont kFonts[] = {
+      morvane::SymbolFont::Symbol,     morvane::SymbolFont::Wingdings,
+      morvane::SymbolFont::Wingdings2, morvane::SymbolFont::Wingdings3,
+      morvane::SymbolFont::Webdings,   morvane::SymbolFont::OtherSymbolFont};
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == expected[i]) continue;
+    const bool mapped = std::any_of(std::begin(kFonts), std::end(kFonts), [&](auto font) {
+      return morvane::symbolCharacter(font, expected[i].unicode()) == text[i].unicode();
+    });
+    if (!mapped) return false;
+  }
+  return true;
 }
 
 QString withoutEmptyLines(const QString &text) {
@@ -615,7 +633,9 @@ class TestE2eCorpus : public QObject {
     const auto text = catdocText(path);
     if (!text) QSKIP("catdoc is not installed");
     ++documents_;
-    QCOMPARE(withoutEmptyLines(*text), asCatdocLines(expected));
+    const QString lines = withoutEmptyLines(*text), expectedLines = asCatdocLines(expected);
+    if (matchesWithSymbolsMapped(lines, expectedLines)) return;
+    QCOMPARE(lines, expectedLines);
   }
 };
 

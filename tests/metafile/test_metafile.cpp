@@ -137,6 +137,8 @@ class TestMetafile : public QObject {
   void mutatedFilesNeverCrash();
   void fuzzFindingsStayFixed();
   void workBudgetStopsEndlessFills();
+  void hostileRecordsAreRefusedBeforeTheyCost();
+  void drawnOnTheBackgroundAndOnlyWhereVisible();
 };
 
 void TestMetafile::workBudgetStopsEndlessFills() {
@@ -146,17 +148,19 @@ void TestMetafile::workBudgetStopsEndlessFills() {
   anisotropic100(many);
   selectSolidBrush(many, 1, rgb(255, 0, 0));
   for (int i = 0; i < 5000; ++i) many.record(Rectangle, LeBytes().i32s({0, 0, 100, 100}));
-  bool stopped = false;
-  QImage image = office::render::renderMetafile(emf(many.finish()), kImage, &stopped);
-  QVERIFY(stopped);
+  office::render::DrawingOutcome outcome;
+  QImage image = office::render::renderMetafile(emf(many.finish()), kImage, &outcome);
+  QVERIFY(outcome.stoppedEarly);
+  QVERIFY(outcome.drawn > 0);
   QVERIFY(near(image.pixelColor(50, 50), Qt::red));
 
   EmfBuilder one;
   anisotropic100(one);
   selectSolidBrush(one, 1, rgb(255, 0, 0));
   one.record(Rectangle, LeBytes().i32s({0, 0, 100, 100}));
-  office::render::renderMetafile(emf(one.finish()), kImage, &stopped);
-  QVERIFY(!stopped);
+  office::render::renderMetafile(emf(one.finish()), kImage, &outcome);
+  QVERIFY(!outcome.stoppedEarly);
+  QCOMPARE(outcome.drawn, 1);
 }
 
 void TestMetafile::emfMappingAndFills() {
@@ -498,6 +502,74 @@ void TestMetafile::fuzzFindingsStayFixed() {
     } catch (const morvane::Error &) {
     }
   }
+}
+
+// An EMF of one StretchDIBits whose header claims width x height 24-bit
+// pixels over the given bits.
+QByteArray stretchDibEmf(int width, int height, const QByteArray &bits) {
+  LeBytes r;
+  r.i32s({0, 0, 0, 0}).i32s({0, 0, 0, 0, width, height});
+  r.u32(80).u32(40).u32(120).u32(quint32(bits.size())).u32(0).u32(0x00CC0020).i32s({400, 400});
+  r.u32(40).i32s({width, height}).u16(1).u16(24).u32(0).u32(0).i32s({0, 0}).u32(0).u32(0);
+  r.bytes(bits);
+  EmfBuilder b;
+  for (int i = 0; i < 10; ++i) b.record(StretchDiBits, r);
+  return b.finish();
+}
+
+void TestMetafile::hostileRecordsAreRefusedBeforeTheyCost() {
+  // A polygon of three million points: more than a 100 x 100 picture's
+  // budget pays for, refused before a path is built, so nothing is drawn.
+  EmfBuilder polygon;
+  const int points = 3'000'000;
+  LeBytes record;
+  record.i32s({0, 0, 0, 0}).u32(points);
+  QByteArray coordinates(qsizetype(points) * 4, '\0');
+  for (int i = 0; i < points; ++i) coordinates[4 * i] = char(i % 97);
+  record.bytes(coordinates);
+  polygon.record(Polygon16, record);
+  office::render::DrawingOutcome outcome;
+  office::render::renderMetafile(emf(polygon.finish()), kImage, &outcome);
+  QVERIFY(outcome.stoppedEarly);
+  QCOMPARE(outcome.drawn, 0);
+
+  // Ten bitmaps whose headers claim 6324 x 6324 (and 4000 x 4000) pixels
+  // over 4 bytes of data are not decoded, let alone drawn.
+  for (int side : {6324, 4000}) {
+    office::render::renderMetafile(emf(stretchDibEmf(side, side, QByteArray(4, '\x7F'))), kImage,
+                                   &outcome);
+    QCOMPARE(outcome.drawn, 0);
+  }
+  // The same bitmap a little short of its rows is padded and drawn.
+  QByteArray almost(2 * 8 - 2, '\0');
+  office::render::renderMetafile(emf(stretchDibEmf(2, 2, almost)), kImage, &outcome);
+  QCOMPARE(outcome.drawn, 10);
+}
+
+void TestMetafile::drawnOnTheBackgroundAndOnlyWhereVisible() {
+  // A chart preview without a fill of its own: white axes on what lies
+  // behind it (a dark slide), not on white.
+  EmfBuilder b;
+  anisotropic100(b);
+  b.record(CreatePen, LeBytes().u32(3).u32(0).i32s({3, 0}).u32(rgb(255, 255, 255)));
+  b.record(SelectObject, LeBytes().u32(3));
+  b.record(Polygon16, LeBytes().i32s({0, 0, 0, 0}).u32(3).i16s({10, 90, 90, 90, 10, 90}));
+  selectSolidBrush(b, 1, rgb(255, 0, 0));
+  b.record(Rectangle, LeBytes().i32s({50, 0, 100, 50}));
+  const QByteArray data = b.finish();
+  office::render::RenderView view;
+  view.background = QColor(0, 0, 80);
+  QImage image = office::render::renderMetafile(emf(data), QSize(400, 400), nullptr, view);
+  QCOMPARE(image.pixelColor(20, 20), QColor(0, 0, 80));
+  QVERIFY(near(image.pixelColor(200, 360), Qt::white));
+  QVERIFY(near(image.pixelColor(300, 100), Qt::red));
+
+  // Only the visible part is drawn: the top right quarter is all red.
+  view.visible = QRect(200, 0, 200, 200);
+  image = office::render::renderMetafile(emf(data), QSize(400, 400), nullptr, view);
+  QCOMPARE(image.size(), QSize(200, 200));
+  QVERIFY(near(image.pixelColor(5, 5), Qt::red));
+  QVERIFY(near(image.pixelColor(195, 195), Qt::red));
 }
 
 QTEST_MAIN(TestMetafile)

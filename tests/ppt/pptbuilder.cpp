@@ -1,11 +1,11 @@
 #include "pptbuilder.h"
 
+#include "common/filenames.h"
+
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
-
-#include <QFile>
 
 namespace pptbuilder {
 
@@ -41,17 +41,19 @@ QByteArray container(std::uint16_t type, const QList<QByteArray> &children,
 }
 
 static QByteArray fopt(const std::vector<std::pair<std::uint16_t, std::uint32_t>> &simple,
-                       const QString &wordArt) {
+                       const QString &wordArt, const QString &wordArtFont = QString()) {
   QByteArray table, complex;
   std::uint16_t count = 0;
   for (const auto &[id, value] : simple) {
     table += u16(id) + u32(value);
     ++count;
   }
-  if (!wordArt.isNull()) {
-    const QByteArray text = utf16(wordArt) + u16(0);
-    table += u16(0x00C0 | 0x8000) + u32(std::uint32_t(text.size()));
-    complex += text;
+  for (const auto &[id, text] :
+       {std::pair{std::uint16_t(0x00C0), wordArt}, std::pair{std::uint16_t(0x00C5), wordArtFont}}) {
+    if (text.isNull()) continue;
+    const QByteArray bytes = utf16(text) + u16(0);
+    table += u16(id | 0x8000) + u32(std::uint32_t(bytes.size()));
+    complex += bytes;
     ++count;
   }
   return header(3, count, 0xF00B, std::uint32_t(table.size() + complex.size())) + table + complex;
@@ -64,7 +66,7 @@ static QByteArray fsp(std::uint16_t shapeType, std::uint32_t flags) {
 QByteArray shape(const ShapeSpec &spec) {
   QList<QByteArray> children{fsp(spec.shapeType, spec.flags)};
   if (!spec.properties.empty() || !spec.wordArt.isNull())
-    children << fopt(spec.properties, spec.wordArt);
+    children << fopt(spec.properties, spec.wordArt, spec.wordArtFont);
   if (spec.childAnchor)
     children << atom(0xF00F, u32(std::uint32_t(spec.left)) + u32(std::uint32_t(spec.top)) +
                                  u32(std::uint32_t(spec.right)) + u32(std::uint32_t(spec.bottom)));
@@ -103,18 +105,86 @@ QByteArray comment(const QString &text) {
                                                container(0x138B, {body})})});
 }
 
-static QByteArray slideContainer(const SlideSpec &slide) {
+QByteArray slideAtom(std::uint32_t masterId, std::uint32_t notesId, std::uint16_t flags) {
+  return atom(0x03EF, QByteArray(12, '\0') + u32(masterId) + u32(notesId) + u16(flags) + u16(0));
+}
+
+QByteArray colorScheme(const QList<std::uint32_t> &colors) {
+  QByteArray body;
+  for (std::uint32_t rgb : colors)
+    body += QByteArray(1, char(rgb >> 16)) + QByteArray(1, char(rgb >> 8)) +
+            QByteArray(1, char(rgb)) + QByteArray(1, '\0');
+  return atom(0x07F0, body, 1);
+}
+
+QByteArray backgroundShape(std::vector<std::pair<std::uint16_t, std::uint32_t>> properties) {
+  return container(0xF004, {fsp(1, 0xC00), fopt(properties, QString())});
+}
+
+QByteArray slideRecord(const SlideSpec &slide, std::uint16_t type) {
   const QByteArray patriarch =
       container(0xF004, {atom(0xF009, QByteArray(16, '\0'), 1), fsp(0, 0x205)});
   QList<QByteArray> groupChildren{patriarch};
   groupChildren << slide.shapes;
-  const QByteArray background = container(0xF004, {fsp(1, 0xC00)});
+  const QByteArray background =
+      slide.background.isEmpty() ? container(0xF004, {fsp(1, 0xC00)}) : slide.background;
   const QByteArray drawing =
       container(0x040C, {container(0xF002, {atom(0xF008, QByteArray(8, '\0')),
                                             container(0xF003, groupChildren), background})});
-  QList<QByteArray> children{atom(0x03EF, QByteArray(24, '\0'), 0), drawing};
+  QList<QByteArray> children{
+      slide.slideAtom.isEmpty() ? atom(0x03EF, QByteArray(24, '\0'), 0) : slide.slideAtom, drawing};
   children << slide.extraRecords;
-  return container(0x03EE, children);
+  return container(type, children);
+}
+
+static QByteArray slideContainer(const SlideSpec &slide) { return slideRecord(slide); }
+
+QByteArray persistList(std::uint16_t instance,
+                       const QList<std::pair<std::uint32_t, std::uint32_t>> &entries) {
+  QList<QByteArray> atoms;
+  for (const auto &[persistId, listId] : entries)
+    atoms << atom(0x03F3, u32(persistId) + u32(0) + u32(0) + u32(listId) + u32(0));
+  return container(0x0FF0, atoms, instance);
+}
+
+QByteArray environment(const QList<std::pair<QString, bool>> &fonts) {
+  QList<QByteArray> entities;
+  for (qsizetype i = 0; i < fonts.size(); ++i) {
+    const QByteArray name = utf16(fonts[i].first).leftJustified(64, '\0', true);
+    entities << atom(0x0FB7, name + QByteArray(1, fonts[i].second ? 2 : 0) + QByteArray(3, '\0'),
+                     std::uint16_t(i));
+  }
+  return container(0x03F2, {container(0x07D5, entities)});
+}
+
+QByteArray drawingGroup(const QList<QByteArray> &blips) {
+  QList<QByteArray> entries;
+  for (const QByteArray &blip : blips) {
+    const QByteArray fbse = QByteArray(2, '\0') + QByteArray(16, 'u') + u16(0xFF) +
+                            u32(std::uint32_t(blip.size())) + u32(1) + u32(0) + QByteArray(4, '\0');
+    entries << atom(0xF007, fbse + blip, 0);
+  }
+  return container(0x040B,
+                   {container(0xF000, {atom(0xF006, QByteArray(16, '\0')),
+                                       container(0xF001, entries, std::uint16_t(blips.size()))})});
+}
+
+QByteArray metafileBlip(std::uint16_t type, const QByteArray &data, bool compressed,
+                        std::int32_t right, std::int32_t bottom, std::int32_t widthEmu,
+                        std::int32_t heightEmu) {
+  const QByteArray stored = compressed ? qCompress(data).mid(4) : data;  // zlib stream
+  const std::uint16_t instance = type == 0xF01A ? 0x3D4 : type == 0xF01B ? 0x216 : 0x542;
+  const QByteArray header =
+      u32(std::uint32_t(data.size())) + u32(0) + u32(0) + u32(std::uint32_t(right)) +
+      u32(std::uint32_t(bottom)) + u32(std::uint32_t(widthEmu)) + u32(std::uint32_t(heightEmu)) +
+      u32(std::uint32_t(stored.size())) + QByteArray(1, compressed ? '\0' : char(0xFE)) +
+      QByteArray(1, char(0xFE));
+  return atom(type, QByteArray(16, 'm') + header + stored, instance);
+}
+
+QByteArray bitmapBlip(std::uint16_t type, const QByteArray &data) {
+  const std::uint16_t instance = type == 0xF01D ? 0x46A : type == 0xF01E ? 0x6E0 : 0x7A8;
+  return atom(type, QByteArray(16, 'b') + QByteArray(1, char(0xFF)) + data, instance);
 }
 
 static QByteArray userEdit(std::uint32_t lastEdit, std::uint32_t persistDir,
@@ -141,6 +211,7 @@ Streams presentation(const QList<SlideSpec> &slides, const Options &options) {
   }
   QList<QByteArray> docChildren{atom(0x03E9, QByteArray(40, '\0'))};
   if (!options.exObjList.isEmpty()) docChildren << options.exObjList;
+  docChildren << options.documentRecords;
   docChildren << container(0x0FF0, list, 0);
 
   QByteArray stream = container(0x03E8, docChildren);
@@ -148,6 +219,10 @@ Streams presentation(const QList<SlideSpec> &slides, const Options &options) {
   for (const SlideSpec &slide : slides) {
     offsets << std::uint32_t(stream.size());
     stream += slideContainer(slide);
+  }
+  for (const QByteArray &record : options.persistRecords) {
+    offsets << std::uint32_t(stream.size());
+    stream += record;
   }
   std::optional<std::uint32_t> cryptRef;
   if (options.encryptedSession) {
@@ -178,7 +253,7 @@ Streams presentation(const QList<SlideSpec> &slides, const Options &options) {
 bool writeCompoundFile(const QString &path, const QList<std::pair<QString, QByteArray>> &streams) {
   gsf_init();
   GError *error = nullptr;
-  GsfOutput *output = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+  GsfOutput *output = gsf_output_stdio_new(morvane::fileNameBytes(path).constData(), &error);
   if (!output) {
     if (error) g_error_free(error);
     return false;

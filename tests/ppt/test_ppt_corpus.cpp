@@ -9,9 +9,11 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <QTest>
+#include <algorithm>
 #include <map>
 
 #include "common/error.h"
+#include "common/symbolfonts.h"
 #include "corpussuite.h"
 #include "office/powerpoint/application.h"
 #include "office/ppt/application.h"
@@ -76,7 +78,8 @@ QString typeLine(PowerPoint::Shapes &shapes) {
 }
 
 // The stored text the reference expects for a shape of type 17, 15 or 19;
-// null when it gives none to compare.
+// null when it gives none to compare. A table cell that a merged cell covers
+// is an empty field.
 QString expectedText(const QJsonObject &shape) {
   const int type = shape.value(QLatin1String("msoType")).toInt();
   if (type == 17) return shape.value(QLatin1String("rawText")).toString(QStringLiteral(""));
@@ -87,7 +90,6 @@ QString expectedText(const QJsonObject &shape) {
        shape.value(QLatin1String("table")).toObject().value(QLatin1String("rawCells")).toArray()) {
     const QJsonArray cells = row.toArray();
     for (qsizetype i = 0; i < cells.size(); ++i) {
-      if (cells[i].isNull()) return QString();  // merged cells: not compared
       text += cells[i].toString() + (i + 1 < cells.size() ? u'\t' : u'\r');
     }
   }
@@ -115,6 +117,28 @@ QString formatName(office::render::BlipFormat format) {
       break;
   }
   return QStringLiteral("unknown");
+}
+
+// Whether ours is the stored text with symbol-font codes turned into the
+// characters they stand for (the reference gives the codes as stored); counts
+// the characters mapped.
+bool matchesWithSymbolsMapped(const QString &ours, const QString &stored, int &mapped) {
+  if (ours.size() != stored.size()) return false;
+  static const morvane::SymbolFont kFonts[] = {
+      morvane::SymbolFont::Symbol,     morvane::SymbolFont::Wingdings,
+      morvane::SymbolFont::Wingdings2, morvane::SymbolFont::Wingdings3,
+      morvane::SymbolFont::Webdings,   morvane::SymbolFont::OtherSymbolFont};
+  int count = 0;
+  for (qsizetype i = 0; i < ours.size(); ++i) {
+    if (ours[i] == stored[i]) continue;
+    const bool symbol = std::any_of(std::begin(kFonts), std::end(kFonts), [&](auto font) {
+      return morvane::symbolCharacter(font, stored[i].unicode()) == ours[i].unicode();
+    });
+    if (!symbol) return false;
+    ++count;
+  }
+  mapped += count;
+  return true;
 }
 
 bool hashCompared(office::render::BlipFormat format) {
@@ -164,10 +188,14 @@ class PptCorpusTest : public QObject {
       compareSlide(file, i, *slides->Item(i), truthSlides[i - 1].toObject());
   }
 
-  void cleanupTestCase() { qInfo("%d pictures and charts compared", picturesCompared_); }
+  void cleanupTestCase() {
+    qInfo("%d pictures and charts compared; %d symbol-font characters mapped", picturesCompared_,
+          symbolsMapped_);
+  }
 
  private:
   int picturesCompared_ = 0;
+  int symbolsMapped_ = 0;
 
   void comparePicture(const QString &file, std::int32_t slide, std::int32_t index,
                       PowerPoint::Shape &shape, const QJsonObject &truth);
@@ -195,6 +223,7 @@ class PptCorpusTest : public QObject {
       const QString expected = expectedText(truthShapes[i - 1].toObject());
       if (expected.isNull()) continue;
       const QString ours = shapes->Item(i)->TextFrame()->TextRange()->Text();
+      if (matchesWithSymbolsMapped(ours, expected, symbolsMapped_)) continue;
       compareAspect(file, QStringLiteral("slide %1 shape %2 text").arg(index).arg(i), ours,
                     expected);
     }

@@ -268,8 +268,8 @@ class PptReaderTest : public QObject {
   }
 
   void editChain() {
-    SlideSpec older{{shape(textBox(QStringLiteral("first save")))}, {}, {}};
-    SlideSpec newer{{shape(textBox(QStringLiteral("second save")))}, {}, {}};
+    SlideSpec older{{shape(textBox(QStringLiteral("first save")))}, {}, {}, {}, {}};
+    SlideSpec newer{{shape(textBox(QStringLiteral("second save")))}, {}, {}, {}, {}};
     Options options;
     options.newerSlide1 = newer;
     const QString path = dir_.filePath(QStringLiteral("edits.ppt"));

@@ -7,12 +7,14 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <map>
+#include <optional>
 
 #include "office/ppt/records.h"
 #include "pptgen.h"
@@ -120,6 +122,10 @@ class TestPptGen : public QObject {
   void limitsAreRefused();
   void compoundFileHoldsTheStreams();
   void libreOfficeShowsTheTextsAndPictures();
+  void libreOfficeShowsTheOtherShapes();
+
+ private:
+  static std::optional<QString> flatPresentation(const QString &path, QTemporaryDir &dir);
 };
 
 void TestPptGen::currentUserLeadsToTheDocumentAndEverySlide() {
@@ -261,7 +267,7 @@ void TestPptGen::limitsAreRefused() {
   QVERIFY_THROWS_EXCEPTION(morvane::Error, buildStreams({crowded}));
   QVERIFY_THROWS_EXCEPTION(morvane::Error, makePicture(1, QSize(0, 10), PictureFormat::Png));
   QVERIFY_THROWS_EXCEPTION(morvane::Error,
-                           writePresentation(QStringLiteral("/nonexistent-dir/x.ppt"), {}));
+                           writePresentation(QStringLiteral("/nonexistent-dir/x.ppt"), GenDeck{}));
 }
 
 void TestPptGen::compoundFileHoldsTheStreams() {
@@ -284,9 +290,23 @@ void TestPptGen::compoundFileHoldsTheStreams() {
   g_object_unref(file);
 }
 
-void TestPptGen::libreOfficeShowsTheTextsAndPictures() {
+// LibreOffice's conversion of path to a flat presentation (fodp); nullopt
+// when LibreOffice is not installed.
+std::optional<QString> TestPptGen::flatPresentation(const QString &path, QTemporaryDir &dir) {
   const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-  if (soffice.isEmpty()) QSKIP("LibreOffice (soffice) is not installed");
+  if (soffice.isEmpty()) return std::nullopt;
+  // A profile of its own, so that a LibreOffice already running does not take the job.
+  QProcess office;
+  office.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath("profile"),
+                         QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                         QStringLiteral("fodp"), QStringLiteral("--outdir"), dir.path(), path});
+  if (!office.waitForFinished(180000)) return QString();
+  QFile flat(dir.filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".fodp")));
+  if (!flat.open(QIODevice::ReadOnly)) return QString();
+  return QString::fromUtf8(flat.readAll());
+}
+
+void TestPptGen::libreOfficeShowsTheTextsAndPictures() {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("deck.ppt"));
   GenSlide first = slideWith({QStringLiteral("Erste Folie"), QStringLiteral("Ünïcödé")},
@@ -295,20 +315,49 @@ void TestPptGen::libreOfficeShowsTheTextsAndPictures() {
   writePresentation(path, {first, slideWith({QStringLiteral("Second slide")},
                                             {makePicture(5, QSize(60, 80), PictureFormat::Png),
                                              makePicture(6, QSize(60, 80), PictureFormat::Jpeg)})});
-  // A profile of its own, so that a LibreOffice already running does not take the job.
-  QProcess office;
-  office.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath("profile"),
-                         QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                         QStringLiteral("fodp"), QStringLiteral("--outdir"), dir.path(), path});
-  QVERIFY(office.waitForFinished(180000));
-  QFile flat(dir.filePath(QStringLiteral("deck.fodp")));
-  QVERIFY2(flat.open(QIODevice::ReadOnly), qPrintable(office.readAllStandardError()));
-  const QString xml = QString::fromUtf8(flat.readAll());
-  QCOMPARE(xml.count(QStringLiteral("<draw:page ")), 2);
-  QCOMPARE(xml.count(QStringLiteral("<draw:image")), 3);
+  const std::optional<QString> xml = flatPresentation(path, dir);
+  if (!xml) QSKIP("LibreOffice (soffice) is not installed");
+  QCOMPARE(xml->count(QStringLiteral("<draw:page ")), 2);
+  QCOMPARE(xml->count(QStringLiteral("<draw:image")), 3);
   for (const char *text : {"Titel der Folie", "Erste Folie", "Ünïcödé", "Second slide"}) {
-    QVERIFY2(xml.contains(QString::fromUtf8(text)), text);
+    QVERIFY2(xml->contains(QString::fromUtf8(text)), text);
   }
+}
+
+// Groups, tables, notes, backgrounds and the masters' pictures open in
+// LibreOffice as well.
+void TestPptGen::libreOfficeShowsTheOtherShapes() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("shapes.ppt"));
+  GenShape picture;
+  picture.picture = makePicture(11, QSize(30, 20), PictureFormat::Png);
+  GenShape inner;
+  inner.kind = GenShape::Kind::Group;
+  inner.members = {picture};
+  GenShape outer = inner;
+  outer.members = {picture, inner};
+  GenShape table;
+  table.kind = GenShape::Kind::Table;
+  table.cells = {{QStringLiteral("Kopf"), QString()},
+                 {QStringLiteral("links"), QStringLiteral("rechts")}};
+  table.merges = {{0, 0, 1, 2}};
+  GenDeck deck;
+  deck.master.pictures = {makePicture(12, QSize(20, 20), PictureFormat::Jpeg)};
+  GenSlide slide;
+  slide.shapes = {outer, table};
+  slide.notes = QStringLiteral("Notizen zur Folie");
+  slide.background.emplace();
+  slide.background->color = 0xFF102040;
+  deck.slides = {slide};
+  writePresentation(path, deck);
+  const std::optional<QString> xml = flatPresentation(path, dir);
+  if (!xml) QSKIP("LibreOffice (soffice) is not installed");
+  QCOMPARE(xml->count(QStringLiteral("<draw:page ")), 1);
+  QVERIFY2(xml->count(QStringLiteral("<draw:g")) >= 2, "the nested groups");
+  for (const char *text : {"Kopf", "links", "rechts", "Notizen zur Folie"})
+    QVERIFY2(xml->contains(QString::fromUtf8(text)), text);
+  // The group's two pictures and the master's picture.
+  QVERIFY(xml->count(QStringLiteral("<draw:image")) >= 3);
 }
 
 QTEST_GUILESS_MAIN(TestPptGen)

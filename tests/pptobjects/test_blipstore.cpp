@@ -93,6 +93,7 @@ class BlipStoreTest : public QObject {
   void macPictDeclaredAsWmf();
   void damageIsReported();
   void compressedMetafileCappedAtDeclaredSize();
+  void sharedPicturesLoadOnceAndMetafilesAreBounded();
 };
 
 void BlipStoreTest::everyBlipHeaderLayout_data() {
@@ -316,6 +317,33 @@ void BlipStoreTest::compressedMetafileCappedAtDeclaredSize() {
   const auto picture = partial.store->load(1);
   QVERIFY(picture->data.size() > 0 && picture->data.size() < text.size());
   QVERIFY(text.startsWith(picture->data));
+}
+
+// Shapes sharing a picture: it is read from the stream once, and every copy
+// carries the store's export cache under the entry's number. A metafile
+// declaring more than 128 MB is refused before anything is inflated, and
+// what cannot be read at all is a PictureError.
+void BlipStoreTest::sharedPicturesLoadOnceAndMetafilesAreBounded() {
+  const QByteArray png = blip({0xF01E, 0x6E0, false, 1, pngPayload(), false, 0});
+  BlipSpec bomb{0xF01A, 0x3D4, true, 1, QByteArray(1000, '\0'), true, 240u << 20};
+  const QByteArray bombRecord = blip(bomb);
+  StoreUnderTest s(fbse(6, 6, std::uint32_t(png.size()), 0) +
+                       fbse(2, 2, std::uint32_t(bombRecord.size()), std::uint32_t(png.size())),
+                   png + bombRecord);
+  const auto first = s.store->load(1);
+  const std::uint64_t afterFirst = s.pictures->bytesRead;
+  const auto second = s.store->load(1);
+  QCOMPARE(s.pictures->bytesRead, afterFirst);
+  QVERIFY(first->cache && first->cache == second->cache);
+  QCOMPARE(first->cacheId, std::uint64_t(1));
+  try {
+    s.store->load(2);
+    QFAIL("a metafile of 240 MB was inflated");
+  } catch (const morvane::PictureError &error) {
+    QVERIFY2(error.description().contains(QLatin1String("240 MB")),
+             qPrintable(error.description()));
+  }
+  QVERIFY_THROWS_EXCEPTION(morvane::PictureError, s.store->load(3));
 }
 
 QTEST_GUILESS_MAIN(BlipStoreTest)

@@ -133,6 +133,7 @@ class ExObjListTest : public QObject {
   void unreadableStorageIsNoChart();
   void mediaEntriesAndHyperlinks();
   void damagedEntriesAreLeftOut();
+  void storagesAreInflatedOnceAndBounded();
 };
 
 void ExObjListTest::progIdDecidesChart_data() {
@@ -264,6 +265,38 @@ void ExObjListTest::damagedEntriesAreLeftOut() {
   const auto twice = readList(oleEntry(kExOleEmbed, 4, QStringLiteral("Excel.Chart.8")) +
                               oleEntry(kExOleEmbed, 4, QStringLiteral("Word.Document.8")));
   QVERIFY(twice.at(4).isChart);
+}
+
+// Fifty entries sharing one id, each with a storage inflating to 64 MiB: the
+// first entry of the id counts and its storage is read once. Fifty distinct
+// ids with such storages: what they inflate to together is bounded, so only
+// the first few are opened.
+void ExObjListTest::storagesAreInflatedOnceAndBounded() {
+  QByteArray file = compoundFileWith(compObj("LibreOffice.ChartDocument.1", "", ""));
+  file.resize(64 * 1024 * 1024, '\0');
+  const QByteArray stored = objectStorage(file, true);
+  Persist persist;
+  QByteArray sameId, distinctIds;
+  for (std::uint32_t i = 1; i <= 50; ++i) {
+    persist.records[i] = stored;
+    sameId += oleEntry(kExOleEmbed, 7, QString(), i);
+    distinctIds += oleEntry(kExOleEmbed, i, QString(), i);
+  }
+  int lookups = 0;
+  const office::ppt::PersistLookup counting = [&](std::uint32_t id) {
+    ++lookups;
+    return persist.lookup()(id);
+  };
+  auto objects = office::ppt::readExObjList(readerOver(sameId), counting);
+  QCOMPARE(objects.size(), std::size_t(1));
+  QVERIFY(objects.at(7).isChart);
+  QCOMPARE(lookups, 1);
+
+  objects = readList(distinctIds, persist);
+  QCOMPARE(objects.size(), std::size_t(50));
+  int opened = 0;
+  for (const auto &[id, object] : objects) opened += object.isChart ? 1 : 0;
+  QCOMPARE(opened, 4);  // 256 MiB in all
 }
 
 QTEST_GUILESS_MAIN(ExObjListTest)

@@ -3,14 +3,18 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
+#include <functional>
 
 #include "common/error.h"
 #include "office/render/bmpwriter.h"
 #include "office/render/export.h"
+#include "office/render/exportcache.h"
 #include "office/render/raster.h"
 #include "pictbuilder.h"
 
@@ -134,6 +138,75 @@ QByteArray hugePng() {
   ihdr.append("\x08\x02\x00\x00\x00", 5);
   return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) +
          pngChunk("IDAT", QByteArray(16, '\0')) + pngChunk("IEND", {});
+}
+
+// A PNG of 8-bit RGB or RGBA rows given by rowOf(y) (filter byte included
+// here), compressed at once; its compressed data is cut to keep bytes when
+// keep is not negative.
+QByteArray rawPng(int width, int height, bool alpha, const std::function<QByteArray(int)> &rowOf,
+                  qsizetype keep = -1) {
+  // Deflated row by row, so that a large picture is never held raw.
+  z_stream zs{};
+  deflateInit(&zs, 9);
+  QByteArray packed;
+  char chunk[65536];
+  for (int y = 0; y <= height; ++y) {
+    const QByteArray raw = y < height ? char(0) + rowOf(y) : QByteArray();
+    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(raw.constData()));
+    zs.avail_in = uInt(raw.size());
+    const int flush = y < height ? Z_NO_FLUSH : Z_FINISH;
+    do {
+      zs.next_out = reinterpret_cast<Bytef *>(chunk);
+      zs.avail_out = sizeof chunk;
+      deflate(&zs, flush);
+      packed.append(chunk, qsizetype(sizeof chunk - zs.avail_out));
+    } while (zs.avail_out == 0);
+  }
+  deflateEnd(&zs);
+  if (keep >= 0) packed.truncate(keep);
+  QByteArray ihdr;
+  for (quint32 v : {quint32(width), quint32(height)})
+    for (int i = 3; i >= 0; --i) ihdr.append(char((v >> (8 * i)) & 0xFF));
+  ihdr.append(char(8)).append(char(alpha ? 6 : 2)).append(QByteArray(3, '\0'));
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", packed) +
+         pngChunk("IEND", {});
+}
+
+QByteArray repeated(const QByteArray &pixel, int count) { return pixel.repeated(count); }
+
+// The SOF0 frame's sampling factors of each component, and the JFIF density.
+struct JpegLayout {
+  QList<int> sampling;
+  int densityUnit = -1, xDensity = 0;
+};
+
+JpegLayout jpegLayout(const QByteArray &d) {
+  JpegLayout layout;
+  for (qsizetype at = 2; at + 4 <= d.size();) {
+    const quint8 marker = quint8(d[at + 1]);
+    const int length = (quint8(d[at + 2]) << 8) | quint8(d[at + 3]);
+    if (marker == 0xE0 && d.mid(at + 4, 5) == QByteArray("JFIF\0", 5)) {
+      layout.densityUnit = quint8(d[at + 11]);
+      layout.xDensity = (quint8(d[at + 12]) << 8) | quint8(d[at + 13]);
+    }
+    if (marker == 0xC0) {
+      for (int c = 0; c < quint8(d[at + 9]); ++c) layout.sampling << quint8(d[at + 11 + 3 * c]);
+      break;
+    }
+    at += 2 + length;
+  }
+  return layout;
+}
+
+double psnr(const QImage &a, const QImage &b) {
+  double sum = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) sum += d * d;
+    }
+  const double mse = sum / (3.0 * a.width() * a.height());
+  return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
 PictureSource picture(BlipFormat format, const QByteArray &data, Crop crop = {}) {
@@ -411,6 +484,146 @@ class ExportTest : public QObject {
     QVERIFY(QDir(dir.path())
                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                 .isEmpty());
+  }
+
+  // A PNG whose compressed data breaks part way: the rows before the damage
+  // are kept, the rest shows the background, and the export says why.
+  void damagedPngKeepsTheRowsBeforeTheDamage() {
+    const auto row = [](int y) {
+      return repeated(QByteArray(1, char(255)) + char(y) + char(0), 40);  // red, shading
+    };
+    const QByteArray whole = rawPng(40, 100, false, row);
+    const qsizetype idat = whole.indexOf("IDAT") + 4;
+    const qsizetype idatLength = whole.indexOf("IEND") - 8 - idat - 4;
+    QByteArray damaged = rawPng(40, 100, false, row, idatLength / 2);
+    PictureSource p = picture(BlipFormat::Png, damaged);
+    p.background = QColor(0, 0, 255);
+    const ExportResult result = exportJpeg(p, out("damaged.jpg"));
+    QVERIFY(!result.damage.isEmpty());
+    const QImage image(out("damaged.jpg"));
+    QCOMPARE(image.size(), QSize(40, 100));
+    QVERIFY(near(image.pixel(20, 3), qRgb(255, 3, 0)));
+    QVERIFY(near(image.pixel(20, 97), qRgb(0, 0, 255)));
+
+    // Garbage instead of compressed data: nothing decodes, nothing is written.
+    QByteArray garbage = whole;
+    for (qsizetype i = idat; i < idat + idatLength; ++i) garbage[i] = char(0xA5 ^ i);
+    QVERIFY_THROWS_EXCEPTION(morvane::PictureError,
+                             exportJpeg(picture(BlipFormat::Png, garbage), out("none.jpg")));
+    QVERIFY(!QFile::exists(out("none.jpg")));
+    // A wrong checksum over good data still decodes.
+    QByteArray badCrc = whole;
+    badCrc[whole.indexOf("IEND") - 5] = char(badCrc[whole.indexOf("IEND") - 5] ^ 0xFF);
+    QVERIFY(exportJpeg(picture(BlipFormat::Png, badCrc), out("crc.jpg")).damage.isEmpty());
+  }
+
+  // A baseline JPEG cut short: a crop makes it transcoded; the rows before
+  // the cut keep the picture, the rest show the background.
+  void truncatedJpegKeepsTheRowsBeforeTheCut() {
+    QImage busy = solid(64, 256, Qt::black);  // fine detail: the scan data outweighs the tables
+    for (int y = 0; y < 256; ++y)
+      for (int x = 0; x < 64; ++x) busy.setPixel(x, y, qRgb(0, 140 + ((x ^ y) & 1) * 40, 0));
+    const QByteArray whole = encode(busy, "jpg");
+    PictureSource p = picture(BlipFormat::Jpeg, whole.left(whole.size() / 2), {0, 0.125, 0, 0});
+    p.background = QColor(0, 0, 255);
+    const ExportResult result = exportJpeg(p, out("cut.jpg"));
+    QVERIFY(!result.damage.isEmpty());
+    const QImage image(out("cut.jpg"));
+    QCOMPARE(image.size(), QSize(64, 224));
+    QVERIFY(near(image.pixel(32, 4), qRgb(0, 160, 0), 40));
+    QVERIFY(near(image.pixel(32, 220), qRgb(0, 0, 255), 20));
+  }
+
+  // A white logo on a transparent PNG keeps its shape on a dark slide or on
+  // the colour of the shape's fill; an extending crop shows that colour too.
+  void transparencyAndExtensionTakeTheBackground_data() {
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("black slide") << QColor(Qt::black);
+    QTest::newRow("shape filled dark green") << QColor(0, 90, 30);
+  }
+
+  void transparencyAndExtensionTakeTheBackground() {
+    QFETCH(QColor, background);
+    QImage logo = solid(40, 40, Qt::transparent, QImage::Format_ARGB32);
+    QPainter(&logo).fillRect(10, 10, 20, 20, Qt::white);
+    PictureSource p = picture(BlipFormat::Png, encode(logo, "png"), {-0.25, 0, 0, 0});
+    p.background = background;
+    exportJpeg(p, out("logo.jpg"));
+    QImage image(out("logo.jpg"));
+    QCOMPARE(image.size(), QSize(50, 40));
+    QVERIFY(near(image.pixel(30, 20), qRgb(255, 255, 255)));
+    QVERIFY(near(image.pixel(14, 2), background.rgb()));
+    QVERIFY(near(image.pixel(3, 20), background.rgb()));  // the extension
+    exportBmp(p, out("logo.bmp"));
+    image = QImage(out("logo.bmp"));
+    QCOMPARE(image.pixel(3, 20), background.rgb());
+    QCOMPARE(image.pixel(30, 20), qRgb(255, 255, 255));
+  }
+
+  // Transcoded pictures keep every pixel's colour (4:4:4, no chroma
+  // subsampling), carry a fixed density, and stay close to their source.
+  void transcodedJpegsKeepColourAndDensity() {
+    QImage text = solid(64, 32, Qt::white);
+    QPainter painter(&text);
+    for (int x = 0; x < 64; x += 4) painter.fillRect(x, 0, 2, 32, QColor(230, 0, 40));
+    painter.end();
+    exportJpeg(picture(BlipFormat::Png, encode(text, "png")), out("text.jpg"));
+    const QByteArray written = readAll(out("text.jpg"));
+    const JpegLayout layout = jpegLayout(written);
+    QCOMPARE(layout.sampling, QList<int>({0x11, 0x11, 0x11}));
+    QCOMPARE(layout.densityUnit, 1);
+    QCOMPARE(layout.xDensity, kBitmapOutputDpi);
+    QVERIFY(psnr(QImage::fromData(written, "jpg").convertToFormat(QImage::Format_RGB32), text) >
+            38);
+
+    PictureSource drawn =
+        picture(BlipFormat::Pict,
+                PictBuilder(0, 0, 72, 72).rgbFore(0, 0, 255).paintRect(0, 0, 72, 72).end());
+    exportJpeg(drawn, out("drawn.jpg"));
+    QCOMPARE(jpegLayout(readAll(out("drawn.jpg"))).xDensity, kMetafileDpi);
+  }
+
+  // Writing fails: a plain Error naming the output, never a PictureError
+  // (which would make the job skip the picture and go on).
+  void writeFailureIsNotAPictureError() {
+    const QString path = dir_.filePath("missing-folder/Img0001.Jpg");
+    const PictureSource p = picture(BlipFormat::Png, encode(solid(4, 4, Qt::red), "png"));
+    try {
+      exportJpeg(p, path);
+      QFAIL("no error");
+    } catch (const morvane::PictureError &) {
+      QFAIL("a write failure reported as an unreadable picture");
+    } catch (const morvane::Error &error) {
+      QVERIFY2(error.description().startsWith(QStringLiteral("Cannot write ") + path),
+               qPrintable(error.description()));
+    }
+  }
+
+  // A picture several shapes share is encoded once: the second export of
+  // the same picture the same way writes the kept bytes.
+  void sharedPicturesAreEncodedOnce() {
+    PictureSource p = picture(BlipFormat::Png, encode(solid(30, 20, Qt::red), "png"));
+    p.cache = std::make_shared<ExportCache>();
+    p.cacheId = 7;
+    exportJpeg(p, out("first.jpg"));
+    p.data = encode(solid(30, 20, Qt::blue), "png");  // would give other bytes if decoded
+    exportJpeg(p, out("second.jpg"));
+    QCOMPARE(readAll(out("second.jpg")), readAll(out("first.jpg")));
+    p.background = Qt::black;  // another background is another output
+    exportJpeg(p, out("third.jpg"));
+    QVERIFY(near(QImage(out("third.jpg")).pixel(5, 5), qRgb(0, 0, 255)));
+  }
+
+  // An RGBA picture of 8192 x 8192 (a few hundred kilobytes of PNG) is
+  // decoded and encoded row by row.
+  void largeTransparentPngIsStreamed() {
+    const QByteArray rowPixels = repeated(QByteArray("\xFF\xFF\xFF\x00", 4), 8192);
+    const QByteArray png = rawPng(8192, 8192, true, [&](int) { return rowPixels; });
+    PictureSource p = picture(BlipFormat::Png, png);
+    p.background = QColor(10, 20, 30);
+    QVERIFY(exportJpeg(p, out("huge.jpg")).damage.isEmpty());
+    QImageReader reader(out("huge.jpg"));
+    QCOMPARE(reader.size(), QSize(8192, 8192));
   }
 
   void pixelSizeClamp() {

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "common/error.h"
@@ -127,6 +128,37 @@ class PictTest : public QObject {
     QCOMPARE(QColor(image.pixel(8, 8)), QColor(Qt::white));
   }
 
+  // QuickDraw draws nothing while the clip region is empty: what follows an
+  // empty clip stays hidden until another clip is set.
+  void emptyClipHidesDrawingUntilTheClipChanges() {
+    PictBuilder b(0, 0, 10, 10);
+    b.rgbFore(255, 0, 0).paintRect(0, 0, 5, 10);
+    b.word(0x01).word(10).rect(0, 0, 0, 0);
+    b.rgbFore(0, 0, 255).paintRect(0, 0, 10, 10);
+    b.word(0x28).word(8).word(1).byte(1).raw("X").align();
+    b.word(0x20).word(0).word(0).word(9).word(9);
+    b.word(0x01).word(10).rect(5, 0, 10, 5);
+    b.rgbFore(0, 255, 0).paintRect(0, 0, 10, 10);
+    PictRenderStats stats;
+    const QImage image = renderPict(b.end(), QSize(10, 10), &stats, {QRect(), Qt::black});
+    QCOMPARE(stats.drawn, 2);
+    QCOMPARE(QColor(image.pixel(2, 8)), QColor(Qt::red));
+    QCOMPARE(QColor(image.pixel(7, 2)), QColor(Qt::green));
+    QCOMPARE(QColor(image.pixel(7, 8)), QColor(Qt::black));
+  }
+
+  // The region forms of the bitmap opcodes clip the copy to their mask.
+  void maskRegionClipsTheBitmap() {
+    PictBuilder b(0, 0, 8, 2);
+    b.word(0x91).word(2).rect(0, 0, 8, 2);  // BitsRgn, 1 bit, rows of 2 bytes
+    b.rect(0, 0, 8, 2).rect(0, 0, 8, 2).word(0);
+    b.word(10).rect(0, 0, 4, 2);  // mask: the left half
+    b.word(0xFFFF).word(0xFFFF);  // every pixel set (foreground black)
+    const QImage image = renderPict(b.end(), QSize(8, 2));
+    QCOMPARE(QColor(image.pixel(1, 1)), QColor(Qt::black));
+    QCOMPARE(QColor(image.pixel(6, 1)), QColor(Qt::white));
+  }
+
   void drawsText() {
     PictBuilder b(0, 0, 200, 50);
     b.word(0x0D).word(30).word(0x28).word(40).word(10).byte(5).raw("Hello").align();
@@ -225,9 +257,23 @@ class PictTest : public QObject {
         << PictBuilder(0, 0, 10, 10).word(0x8200).longWord(0x7FFFFFFF).end();
   }
 
+  // Damage before anything is drawn: the player says why and draws nothing
+  // (or, without a header, throws), and the export writes no file.
   void damageThrows() {
     QFETCH(QByteArray, data);
-    QVERIFY_THROWS_EXCEPTION(morvane::Error, renderPict(data, QSize(20, 20)));
+    try {
+      PictRenderStats stats;
+      renderPict(data, QSize(20, 20), &stats);
+      QVERIFY(!stats.damage.isEmpty());
+      QCOMPARE(stats.drawn, 0);
+    } catch (const morvane::PictureError &) {
+    }
+    QTemporaryDir dir;
+    PictureSource picture;
+    picture.format = BlipFormat::Pict;
+    picture.data = data;
+    QVERIFY_THROWS_EXCEPTION(morvane::PictureError, exportJpeg(picture, dir.filePath("p.jpg")));
+    QVERIFY(!QFile::exists(dir.filePath("p.jpg")));
   }
 
   void corpusPicturesRender_data() {
@@ -262,9 +308,11 @@ class PictTest : public QObject {
                        qRound(picture.shapeSizeInches.height() * kMetafileDpi));
     QElapsedTimer timer;
     timer.start();
-    const QImage image = renderPict(data, pixels);
+    PictRenderStats stats;
+    const QImage image = renderPict(data, pixels, &stats);
     const qint64 ms = timer.elapsed();
     QCOMPARE(image.size(), pixels);
+    QVERIFY2(stats.damage.isEmpty() && !stats.stoppedEarly, qPrintable(stats.damage));
     const double ink = inkFraction(image);
     QVERIFY2(ink > 0.01, qPrintable(QString("only %1 of the pixels drawn").arg(ink)));
     const QString dump = qEnvironmentVariable("MORVANE_RENDER_DUMP");

@@ -111,6 +111,7 @@ class FillFormat : public PowerPoint::FillFormat {
  public:
   explicit FillFormat(PowerPoint::MsoFillType type) : type_(type) {}
   PowerPoint::MsoFillType Type() const override { return type_; }
+  PowerPoint::MsoTriState Visible() const override { return PowerPoint::msoTrue; }
 
  private:
   PowerPoint::MsoFillType type_;

@@ -1,12 +1,14 @@
 // morvane-pptgen: writes a PowerPoint 97-2003 presentation with generated
 // pictures and given texts, for tests, examples and benchmarks.
 
+#include <QColor>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <cstdio>
+#include <optional>
 
 #include "common/error.h"
 #include "pptgen.h"
@@ -66,6 +68,21 @@ QString expandText(QString text, int slideNumber) {
   return text;
 }
 
+// "picture: file PATH": a picture file as it is (.jpg, .png, .emf).
+std::optional<GenPicture> pictureFromFile(const QString &spec) {
+  if (!spec.startsWith(QLatin1String("file "))) return std::nullopt;
+  const QString path = spec.mid(5).trimmed();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw Error(QStringLiteral("Cannot read %1.").arg(path));
+  GenPicture picture;
+  picture.data = file.readAll();
+  const QString suffix = path.section(QLatin1Char('.'), -1).toLower();
+  picture.format = suffix == QLatin1String("emf")   ? PictureFormat::Emf
+                   : suffix == QLatin1String("png") ? PictureFormat::Png
+                                                    : PictureFormat::Jpeg;
+  return picture;
+}
+
 // "picture: png 200x150 crop 10,0,10,0"
 PictureRequest parsePictureLine(const QString &spec) {
   const QStringList words =
@@ -89,10 +106,13 @@ class DeckBuilder {
     slides_.emplace_back();
     return slides_.back();
   }
-  void addPicture(GenSlide &slide, const PictureRequest &request) {
+  GenPicture picture(const PictureRequest &request) {
     GenPicture picture = makePicture(++seed_, request.size, request.format);
     picture.crop = request.crop;
-    slide.pictures.push_back(std::move(picture));
+    return picture;
+  }
+  void addPicture(GenSlide &slide, const PictureRequest &request) {
+    slide.pictures.push_back(picture(request));
   }
   int slideNumber() const { return static_cast<int>(slides_.size()); }
   std::vector<GenSlide> &slides() { return slides_; }
@@ -102,9 +122,57 @@ class DeckBuilder {
   int seed_ = 0;
 };
 
+QRgb parseColor(const QString &text) {
+  const QColor color = QColor::fromString(text);
+  if (!color.isValid()) throw Error(QStringLiteral("\"%1\" is not a colour (#RRGGBB).").arg(text));
+  return color.rgb();
+}
+
+// "background: #RRGGBB" or "background: #RRGGBB #RRGGBB" (a gradient).
+GenFill parseBackground(const QString &spec) {
+  const QStringList colors =
+      spec.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+  if (colors.isEmpty() || colors.size() > 2)
+    throw Error(QStringLiteral("A background is one colour, or two for a gradient."));
+  GenFill fill;
+  fill.color = parseColor(colors[0]);
+  if (colors.size() == 2) {
+    fill.kind = GenFill::Kind::Gradient;
+    fill.color2 = parseColor(colors[1]);
+  }
+  return fill;
+}
+
+// "group: FORMAT WxH N": N pictures in a group, each group after the first
+// nested in the one before.
+GenShape parseGroup(const QString &spec, DeckBuilder &deck) {
+  const QStringList words =
+      spec.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+  if (words.size() != 3) throw Error(QStringLiteral("A group is \"FORMAT WxH N\"."));
+  PictureRequest request;
+  request.format = parseFormat(words[0]);
+  request.size = parseSize(words[1]);
+  const int count = toInt(words[2], QStringLiteral("The pictures of a group"), 1, 16);
+  GenShape group;
+  group.kind = GenShape::Kind::Group;
+  for (int i = count; i >= 1; --i) {
+    GenShape picture;
+    picture.picture = deck.picture(request);
+    GenShape level;
+    level.kind = GenShape::Kind::Group;
+    level.members = {picture};
+    if (!group.members.empty()) level.members.push_back(group);
+    group = level;
+  }
+  return group;
+}
+
 // Outline file: "---" starts a new slide, "title: TEXT" gives the slide a
-// title, "picture: FORMAT WxH [crop L,T,R,B]" adds a picture, "#" starts a
-// comment, any other non-empty line is a text box.
+// title, "picture: FORMAT WxH [crop L,T,R,B]" adds a picture, "logo: WxH" a
+// white logo on a transparent ground, "group: FORMAT WxH N" pictures in
+// nested groups, "background: #RRGGBB [#RRGGBB]" the slide's own background,
+// "notes: TEXT" its notes page; "#" starts a comment, any other non-empty
+// line is a text box.
 void readOutline(const QString &path, DeckBuilder &deck) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -120,7 +188,18 @@ void readOutline(const QString &path, DeckBuilder &deck) {
     } else if (line.startsWith(QLatin1String("title:"))) {
       slide->title = expandText(line.mid(6).trimmed(), deck.slideNumber());
     } else if (line.startsWith(QLatin1String("picture:"))) {
-      deck.addPicture(*slide, parsePictureLine(line.mid(8)));
+      if (auto given = pictureFromFile(line.mid(8).trimmed()))
+        slide->pictures.push_back(std::move(*given));
+      else
+        deck.addPicture(*slide, parsePictureLine(line.mid(8)));
+    } else if (line.startsWith(QLatin1String("logo:"))) {
+      slide->pictures.push_back(makeLogo(parseSize(line.mid(5).trimmed())));
+    } else if (line.startsWith(QLatin1String("group:"))) {
+      slide->shapes.push_back(parseGroup(line.mid(6), deck));
+    } else if (line.startsWith(QLatin1String("background:"))) {
+      slide->background = parseBackground(line.mid(11));
+    } else if (line.startsWith(QLatin1String("notes:"))) {
+      slide->notes = expandText(line.mid(6).trimmed(), deck.slideNumber());
     } else {
       slide->texts.push_back(expandText(line, deck.slideNumber()));
     }
@@ -182,8 +261,9 @@ void addOptions(QCommandLineParser &args) {
        QStringLiteral("TEXT")},
       {QStringLiteral("outline"),
        QStringLiteral("Build the slides from an outline file instead (\"---\" between slides, "
-                      "\"title: TEXT\", \"picture: png 200x150 [crop L,T,R,B]\", other lines are "
-                      "text boxes)."),
+                      "\"title: TEXT\", \"picture: png 200x150 [crop L,T,R,B]\", \"logo: WxH\", "
+                      "\"group: png 200x150 3\", \"background: #RRGGBB [#RRGGBB]\", \"notes: "
+                      "TEXT\", other lines are text boxes)."),
        QStringLiteral("FILE")},
   });
   args.addPositionalArgument(QStringLiteral("OUTPUT"), QStringLiteral("The .ppt file to write."));

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <QPen>
 
 #include "common/error.h"
 #include "pptgen.h"
@@ -31,24 +32,49 @@ QImage drawPicture(int seed, QSize size) {
   return image;
 }
 
-}  // namespace
-
-GenPicture makePicture(int seed, QSize size, PictureFormat format) {
-  if (size.width() < 1 || size.height() < 1 || size.width() > 8000 || size.height() > 8000) {
-    throw Error(QStringLiteral("A generated picture must be 1 to 8000 pixels on each side."));
-  }
-  const QImage image = drawPicture(seed, size);
+QByteArray encode(const QImage &image, const char *codec, int quality) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  const char *codec = format == PictureFormat::Jpeg ? "JPEG" : "PNG";
-  if (!image.save(&buffer, codec, format == PictureFormat::Jpeg ? 85 : -1)) {
+  if (!image.save(&buffer, codec, quality)) {
     throw Error(QStringLiteral("Qt cannot encode %1 pictures (image plugin missing?).")
                     .arg(QLatin1String(codec)));
   }
+  return bytes;
+}
+
+void checkSize(QSize size) {
+  if (size.width() < 1 || size.height() < 1 || size.width() > 8000 || size.height() > 8000) {
+    throw Error(QStringLiteral("A generated picture must be 1 to 8000 pixels on each side."));
+  }
+}
+
+}  // namespace
+
+GenPicture makeLogo(QSize size) {
+  checkSize(size);
+  QImage image(size, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const int w = size.width(), h = size.height();
+  painter.setPen(QPen(Qt::white, std::max(1, std::min(w, h) / 8)));
+  painter.drawEllipse(QRect(w / 8, h / 8, w * 3 / 4, h * 3 / 4));
+  painter.fillRect(QRect(w * 7 / 16, h / 4, std::max(1, w / 8), h / 2), Qt::white);
+  painter.end();
+  GenPicture picture;
+  picture.format = PictureFormat::Png;
+  picture.data = encode(image, "PNG", -1);
+  return picture;
+}
+
+GenPicture makePicture(int seed, QSize size, PictureFormat format) {
+  checkSize(size);
+  const QImage image = drawPicture(seed, size);
+  const bool jpeg = format == PictureFormat::Jpeg;
   GenPicture picture;
   picture.format = format;
-  picture.data = bytes;
+  picture.data = encode(image, jpeg ? "JPEG" : "PNG", jpeg ? 85 : -1);
   return picture;
 }
 

@@ -18,84 +18,42 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QFile>
 #include <QHash>
 #include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
 #include "common/error.h"
+#include "common/filenames.h"
+#include "common/symbolfonts.h"
+#include "drawingparts.h"
 #include "recordwriter.h"
 
 namespace morvane::pptgen {
 namespace {
 
-// Record types.
-enum : std::uint16_t {
-  kDocument = 0x03E8,
-  kDocumentAtom = 0x03E9,
-  kEndDocumentAtom = 0x03EA,
-  kSlide = 0x03EE,
-  kSlideAtom = 0x03EF,
-  kSlidePersistAtom = 0x03F3,
-  kEnvironment = 0x03F2,
-  kMainMaster = 0x03F8,
-  kDrawingGroup = 0x040B,
-  kDrawing = 0x040C,
-  kColorSchemeAtom = 0x07F0,
-  kFontCollection = 0x07D5,
-  kTextHeaderAtom = 0x0F9F,
-  kTextCharsAtom = 0x0FA0,
-  kStyleTextPropAtom = 0x0FA1,
-  kTextMasterStyleAtom = 0x0FA3,
-  kTextCFExceptionAtom = 0x0FA4,
-  kTextPFExceptionAtom = 0x0FA5,
-  kTextSIExceptionAtom = 0x0FA9,
-  kFontEntityAtom = 0x0FB7,
-  kSlideListWithText = 0x0FF0,
-  kOutlineTextRefAtom = 0x0F9E,
-  kPlaceholderAtom = 0x0BC3,
-  kUserEditAtom = 0x0FF5,
-  kCurrentUserAtom = 0x0FF6,
-  kPersistDirectoryAtom = 0x1772,
-  // OfficeArt
-  kDggContainer = 0xF000,
-  kBStoreContainer = 0xF001,
-  kDgContainer = 0xF002,
-  kSpgrContainer = 0xF003,
-  kSpContainer = 0xF004,
-  kFDGGBlock = 0xF006,
-  kFBSE = 0xF007,
-  kFDG = 0xF008,
-  kFSPGR = 0xF009,
-  kFSP = 0xF00A,
-  kFOPT = 0xF00B,
-  kClientTextbox = 0xF00D,
-  kClientAnchor = 0xF010,
-  kClientData = 0xF011,
-  kBlipJpeg = 0xF01D,
-  kBlipPng = 0xF01E,
-};
+using namespace parts;
 
 constexpr std::int32_t kSlideWidth = 5760;   // 10 inches
 constexpr std::int32_t kSlideHeight = 4320;  // 7.5 inches
 constexpr std::int32_t kMargin = 288;
 constexpr std::uint32_t kMasterId = 0x80000000;
 constexpr std::uint32_t kFirstSlideId = 0x100;
-constexpr int kShapesPerCluster = 1024;   // shape ids of drawing d: d*1024, d*1024+1, ...
-constexpr int kMaxSlides = 4000;          // drawing ids are 12 bits; the master uses 1
+constexpr int kShapesPerCluster = 1024;  // shape ids of drawing d: d*1024, d*1024+1, ...
+constexpr int kMaxDrawings = 4095;       // drawing ids are 12 bits
+constexpr int kMaxSlides = 4000;
 constexpr int kMaxStoredPictures = 4095;  // the store's entry count is 12 bits
 constexpr int kMaxShapesPerSlide = kShapesPerCluster - 1;
 constexpr int kMaxPersistPerEntry = 4095;
-constexpr int kTextTypeTitle = 0;
-constexpr int kTextTypeOther = 4;
-constexpr std::uint16_t kTextSize = 24;   // points
 constexpr std::uint16_t kTitleSize = 40;  // points
 constexpr std::int32_t kTitleBottom = 1008;
 
+// The shape ids a slide's drawing gives out besides its group's own.
 int shapeCount(const GenSlide &slide) {
-  return static_cast<int>(slide.texts.size() + slide.pictures.size()) +
-         (slide.title.isEmpty() ? 0 : 1);
+  int count = static_cast<int>(slide.texts.size() + slide.pictures.size()) +
+              (slide.title.isEmpty() ? 0 : 1) + (slide.background ? 1 : 0);
+  for (const GenShape &shape : slide.shapes) count += shapeIdsOf(shape);
+  return count;
 }
 
 // ---------------------------------------------------------------- pictures
@@ -134,6 +92,11 @@ class PictureStore {
     RecordWriter out;
     for (StoredPicture &p : entries_) {
       p.offset = static_cast<std::uint32_t>(out.size());
+      if (p.format == PictureFormat::Emf) {
+        writeMetafileBlip(out, p);
+        p.recordSize = static_cast<std::uint32_t>(out.size()) - p.offset;
+        continue;
+      }
       const bool jpeg = p.format == PictureFormat::Jpeg;
       // recInstance 0x46A / 0x6E0: one UID, then a one-byte tag.
       out.header(0, jpeg ? 0x46A : 0x6E0, jpeg ? kBlipJpeg : kBlipPng,
@@ -146,10 +109,26 @@ class PictureStore {
     return out.bytes();
   }
 
+  // recInstance 0x3D4: one UID, the 34-byte metafile header, then the
+  // metafile compressed with deflate; 1000 x 1000 units, 2 inches square.
+  static void writeMetafileBlip(RecordWriter &out, const StoredPicture &p) {
+    const QByteArray packed = qCompress(p.data, 9).mid(4);  // without Qt's length prefix
+    out.header(0, 0x3D4, kBlipEmf, static_cast<std::uint32_t>(16 + 34 + packed.size()));
+    out.raw(p.uid);
+    out.u32(static_cast<std::uint32_t>(p.data.size()));
+    for (std::uint32_t v : {0u, 0u, 1000u, 1000u, 1828800u, 1828800u}) out.u32(v);
+    out.u32(static_cast<std::uint32_t>(packed.size()));
+    out.u8(0);     // deflate
+    out.u8(0xFE);  // no filter
+    out.raw(packed);
+  }
+
   void writeBStore(RecordWriter &out) const {
     out.open(kBStoreContainer, static_cast<std::uint16_t>(entries_.size()));
     for (const StoredPicture &p : entries_) {
-      const std::uint8_t blipType = p.format == PictureFormat::Jpeg ? 5 : 6;
+      const std::uint8_t blipType = p.format == PictureFormat::Jpeg  ? 5
+                                    : p.format == PictureFormat::Png ? 6
+                                                                     : 2;
       out.header(2, blipType, kFBSE, 36);
       out.u8(blipType);  // btWin32
       out.u8(blipType);  // btMacOS
@@ -174,18 +153,6 @@ class PictureStore {
 
 // ------------------------------------------------------------ text styles
 
-// TextCFException with font 0, the given size and black text.
-void writeCharFormat(RecordWriter &out, std::uint16_t size) {
-  const std::uint32_t typeface = 0x10000, fontSize = 0x20000, color = 0x40000;
-  out.u32(typeface | fontSize | color);
-  out.u16(0);           // fontRef
-  out.u16(size);        // fontSize
-  out.u32(0xFE000000);  // red, green, blue 0; index 0xFE: use the RGB value
-}
-
-// TextPFException with no properties set: the reader's defaults apply.
-void writeEmptyParaFormat(RecordWriter &out) { out.u32(0); }
-
 void writeMasterStyle(RecordWriter &out, std::uint16_t textType, std::uint16_t size) {
   RecordWriter body;
   body.u16(1);                     // cLevels
@@ -195,23 +162,28 @@ void writeMasterStyle(RecordWriter &out, std::uint16_t textType, std::uint16_t s
   out.atom(0, textType, kTextMasterStyleAtom, body.bytes());
 }
 
-void writeFontCollection(RecordWriter &out) {
+// The fonts a deck names, Arial first; symbol fonts get the symbol
+// character set.
+void writeFontCollection(RecordWriter &out, const std::vector<QString> &faces) {
   out.open(kFontCollection);
-  RecordWriter font;
-  const QString face = QStringLiteral("Arial");
-  font.utf16(face);
-  font.zeros(64 - 2 * face.size());  // lfFaceName, NUL padded
-  font.u8(0);                        // lfCharSet: ANSI
-  font.u8(0);                        // fEmbedSubsetted
-  font.u8(0x04);                     // truetypeFontType
-  font.u8(0x22);                     // lfPitchAndFamily: variable pitch, swiss
-  out.atom(0, 0, kFontEntityAtom, font.bytes());
+  for (std::size_t i = 0; i < faces.size(); ++i) {
+    const QString face = faces[i].left(31);
+    const bool symbol = morvane::symbolFontOf(face) != morvane::SymbolFont::None;
+    RecordWriter font;
+    font.utf16(face);
+    font.zeros(static_cast<int>(64 - 2 * face.size()));  // lfFaceName, NUL padded
+    font.u8(symbol ? 2 : 0);                             // lfCharSet: SYMBOL or ANSI
+    font.u8(0);                                          // fEmbedSubsetted
+    font.u8(0x04);                                       // truetypeFontType
+    font.u8(symbol ? 0x02 : 0x22);  // lfPitchAndFamily: variable pitch, swiss unless symbol
+    out.atom(0, static_cast<std::uint16_t>(i), kFontEntityAtom, font.bytes());
+  }
   out.close();
 }
 
-void writeEnvironment(RecordWriter &out) {
+void writeEnvironment(RecordWriter &out, const std::vector<QString> &faces) {
   out.open(kEnvironment);
-  writeFontCollection(out);
+  writeFontCollection(out, faces);
   RecordWriter cf;
   writeCharFormat(cf, 18);
   out.atom(0, 0, kTextCFExceptionAtom, cf.bytes());
@@ -227,13 +199,13 @@ void writeEnvironment(RecordWriter &out) {
 // ------------------------------------------------------------ slide parts
 
 void writeSlideAtom(RecordWriter &out, std::uint32_t layout, std::uint32_t masterRef,
-                    std::uint16_t flags, std::uint8_t firstPlaceholder) {
+                    std::uint16_t flags, std::uint8_t firstPlaceholder, std::uint32_t notesId = 0) {
   RecordWriter atom;
   atom.u32(layout);
   atom.u8(firstPlaceholder);  // rgPlaceholderTypes
   atom.zeros(7);
   atom.u32(masterRef);
-  atom.u32(0);  // notesIdRef: no notes
+  atom.u32(notesId);  // notesIdRef, 0 for none
   atom.u16(flags);
   atom.u16(0);
   out.atom(2, 0, kSlideAtom, atom.bytes());
@@ -253,80 +225,11 @@ void writeColorScheme(RecordWriter &out) {
   out.atom(0, 1, kColorSchemeAtom, atom.bytes());
 }
 
-struct Rect {
-  std::int32_t left, top, right, bottom;
-};
-
-struct Property {
-  std::uint16_t id;  // with the fBid flag where the value is a store index
-  std::uint32_t value;
-};
-
-void writeShapeHeader(RecordWriter &out, std::uint16_t shapeType, std::uint32_t spid,
-                      std::uint32_t flags) {
-  out.header(2, shapeType, kFSP, 8);
-  out.u32(spid);
-  out.u32(flags);
-}
-
-void writeProperties(RecordWriter &out, std::vector<Property> props) {
-  std::sort(props.begin(), props.end(),
-            [](const Property &a, const Property &b) { return (a.id & 0x3FFF) < (b.id & 0x3FFF); });
-  out.header(3, static_cast<std::uint16_t>(props.size()), kFOPT,
-             static_cast<std::uint32_t>(6 * props.size()));
-  for (const Property &p : props) {
-    out.u16(p.id);
-    out.u32(p.value);
-  }
-}
-
-void writeAnchor(RecordWriter &out, const Rect &r) {
-  out.header(0, 0, kClientAnchor, 8);
-  out.i16(static_cast<std::int16_t>(r.top));
-  out.i16(static_cast<std::int16_t>(r.left));
-  out.i16(static_cast<std::int16_t>(r.right));
-  out.i16(static_cast<std::int16_t>(r.bottom));
-}
-
-// The group shape that holds every shape of a drawing.
-void writePatriarch(RecordWriter &out, std::uint32_t spid) {
-  out.open(kSpContainer);
-  out.header(1, 0, kFSPGR, 16);
-  for (int i = 0; i < 4; ++i) out.i32(0);
-  const std::uint32_t fGroup = 0x1, fPatriarch = 0x4;
-  writeShapeHeader(out, 0, spid, fGroup | fPatriarch);
-  out.close();
-}
-
-constexpr std::uint32_t kHaveAnchorAndType = 0x200 | 0x800;  // fHaveAnchor | fHaveSpt
-constexpr std::uint32_t kNoFill = 0x00100000;                // fUsefFilled set, fFilled clear
-constexpr std::uint32_t kNoLine = 0x00080000;                // fUsefLine set, fLine clear
-
-QString storedText(const QString &text) {
-  QString stored = text;
-  stored.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-  stored.replace(QLatin1Char('\n'), QLatin1Char('\r'));
-  return stored;
-}
-
-// TextHeaderAtom, TextCharsAtom and StyleTextPropAtom of one text.
+// TextHeaderAtom, TextCharsAtom and StyleTextPropAtom of one text in the
+// default font.
 void writeTextAtoms(RecordWriter &out, std::uint32_t textType, const QString &text,
                     std::uint16_t size) {
-  RecordWriter header;
-  header.u32(textType);
-  out.atom(0, 0, kTextHeaderAtom, header.bytes());
-  const QString stored = storedText(text);
-  RecordWriter chars;
-  chars.utf16(stored);
-  out.atom(0, 0, kTextCharsAtom, chars.bytes());
-  // One paragraph run and one character run over the text and its final CR.
-  RecordWriter style;
-  style.u32(static_cast<std::uint32_t>(stored.size() + 1));
-  style.u16(0);  // indentLevel
-  writeEmptyParaFormat(style);
-  style.u32(static_cast<std::uint32_t>(stored.size() + 1));
-  writeCharFormat(style, size);
-  out.atom(0, 0, kStyleTextPropAtom, style.bytes());
+  parts::writeTextAtoms(out, textType, {{text, 0}}, size);
 }
 
 void writeTextBox(RecordWriter &out, std::uint32_t spid, const QString &text, const Rect &where) {
@@ -386,10 +289,12 @@ void writePictureShape(RecordWriter &out, std::uint32_t spid, int storeIndex,
 
 int lineCount(const QString &text) { return static_cast<int>(text.count(QLatin1Char('\n'))) + 1; }
 
-// Text boxes stacked from the top, pictures in a grid below them.
+// Text boxes stacked from the top, pictures and the other shapes in a grid
+// below them.
 struct SlideLayout {
   std::vector<Rect> texts;
   std::vector<Rect> pictures;
+  std::vector<Rect> shapes;
 };
 
 QSize displayedSize(const GenPicture &picture) {
@@ -424,7 +329,8 @@ SlideLayout layOut(const GenSlide &slide) {
     layout.texts.push_back({kMargin, y, kSlideWidth - kMargin, y + h});
     y = std::min(kSlideHeight - 2 * kMargin, y + h);
   }
-  const int count = static_cast<int>(slide.pictures.size());
+  const int pictures = static_cast<int>(slide.pictures.size());
+  const int count = pictures + static_cast<int>(slide.shapes.size());
   if (count == 0) return layout;
   const int columns = static_cast<int>(std::ceil(std::sqrt(double(count))));
   const int rows = (count + columns - 1) / columns;
@@ -434,18 +340,21 @@ SlideLayout layOut(const GenSlide &slide) {
     const int left = kMargin + (i % columns) * cellW, top = y + (i / columns) * cellH;
     const Rect cell{left + 18, top + 18, left + std::max(19, cellW - 18),
                     top + std::max(19, cellH - 18)};
-    layout.pictures.push_back(fitInto(cell, displayedSize(slide.pictures[i])));
+    if (i < pictures)
+      layout.pictures.push_back(fitInto(cell, displayedSize(slide.pictures[i])));
+    else
+      layout.shapes.push_back(cell);
   }
   return layout;
 }
 
 // ---------------------------------------------------------------- drawings
 
-// The drawing of one slide (or of the master, with no slide).
-int writeDrawing(RecordWriter &out, int drawingId, const GenSlide *slide,
-                 const std::vector<int> &storeIndexes) {
+// The drawing of a slide, master or title master: its shapes in drawing
+// order, then its background.
+int writeDrawing(RecordWriter &out, DrawingContext &context, int drawingId, const GenSlide &slide) {
   const std::uint32_t firstSpid = static_cast<std::uint32_t>(drawingId * kShapesPerCluster);
-  const int shapes = slide ? shapeCount(*slide) : 0;
+  const int shapes = shapeCount(slide);
   out.open(kDrawing);
   out.open(kDgContainer);
   out.header(0, static_cast<std::uint16_t>(drawingId), kFDG, 8);
@@ -453,46 +362,72 @@ int writeDrawing(RecordWriter &out, int drawingId, const GenSlide *slide,
   out.u32(firstSpid + static_cast<std::uint32_t>(shapes));  // spidCur
   out.open(kSpgrContainer);
   writePatriarch(out, firstSpid);
-  if (slide) {
-    const SlideLayout layout = layOut(*slide);
-    std::uint32_t spid = firstSpid;
-    if (!slide->title.isEmpty()) {
-      writeTitle(out, ++spid, {kMargin, kMargin, kSlideWidth - kMargin, kTitleBottom - 72});
-    }
-    for (std::size_t i = 0; i < slide->texts.size(); ++i) {
-      writeTextBox(out, ++spid, slide->texts[i], layout.texts[i]);
-    }
-    for (std::size_t i = 0; i < slide->pictures.size(); ++i) {
-      writePictureShape(out, ++spid, storeIndexes[i], slide->pictures[i].crop, layout.pictures[i]);
-    }
+  context.spid = firstSpid;
+  const SlideLayout layout = layOut(slide);
+  if (!slide.title.isEmpty()) {
+    writeTitle(out, context.nextSpid(),
+               {kMargin, kMargin, kSlideWidth - kMargin, kTitleBottom - 72});
   }
+  for (std::size_t i = 0; i < slide.texts.size(); ++i) {
+    writeTextBox(out, context.nextSpid(), slide.texts[i], layout.texts[i]);
+  }
+  for (std::size_t i = 0; i < slide.pictures.size(); ++i) {
+    const int index = context.addPicture(slide.pictures[i]);
+    writePictureShape(out, context.nextSpid(), index, slide.pictures[i].crop, layout.pictures[i]);
+  }
+  for (std::size_t i = 0; i < slide.shapes.size(); ++i)
+    writeShape(out, context, slide.shapes[i], layout.shapes[i], false);
   out.close();
+  if (slide.background) writeBackground(out, context, *slide.background);
   out.close();
   out.close();
   return shapes + 1;
 }
 
-void writeMainMaster(RecordWriter &out) {
+GenSlide asSlide(const GenMaster &master) {
+  GenSlide slide;
+  slide.pictures = master.pictures;
+  slide.background = master.background;
+  return slide;
+}
+
+// SlideFlags: the master's objects, scheme and (unless the page has its own)
+// background.
+std::uint16_t followFlags(const std::optional<GenFill> &ownBackground) {
+  return ownBackground ? 0x3 : 0x7;
+}
+
+void writeMainMaster(RecordWriter &out, DrawingContext &context, const GenMaster &master) {
   out.open(kMainMaster);
   writeSlideAtom(out, 0x01 /* title and body */, 0, 0, 0);
   static const std::pair<std::uint16_t, std::uint16_t> styles[] = {
       {0, 44}, {1, 32}, {2, 12}, {4, 18}, {5, 32}, {6, 44}, {7, 28}, {8, 24}};
   for (auto [textType, size] : styles) writeMasterStyle(out, textType, size);
-  writeDrawing(out, 1, nullptr, {});
+  writeDrawing(out, context, 1, asSlide(master));
   writeColorScheme(out);
   out.close();
 }
 
-void writeSlide(RecordWriter &out, int drawingId, const GenSlide &slide,
-                const std::vector<int> &storeIndexes) {
+// A title master is kept as a slide among the masters, following the master.
+void writeTitleMaster(RecordWriter &out, DrawingContext &context, int drawingId,
+                      const GenMaster &master) {
   out.open(kSlide);
-  const std::uint16_t followMaster = 0x7;  // objects, scheme and background of the master
+  writeSlideAtom(out, 0x00 /* title slide */, kMasterId, followFlags(master.background), 0);
+  writeDrawing(out, context, drawingId, asSlide(master));
+  writeColorScheme(out);
+  out.close();
+}
+
+void writeSlide(RecordWriter &out, DrawingContext &context, int drawingId, const GenSlide &slide,
+                std::uint32_t masterId, std::uint32_t notesId) {
+  out.open(kSlide);
+  const std::uint16_t flags = followFlags(slide.background);
   if (slide.title.isEmpty()) {
-    writeSlideAtom(out, 0x10 /* blank */, kMasterId, followMaster, 0);
+    writeSlideAtom(out, 0x10 /* blank */, masterId, flags, 0, notesId);
   } else {
-    writeSlideAtom(out, 0x07 /* title only */, kMasterId, followMaster, 0x0D /* PT_Title */);
+    writeSlideAtom(out, 0x07 /* title only */, masterId, flags, 0x0D /* PT_Title */, notesId);
   }
-  writeDrawing(out, drawingId, &slide, storeIndexes);
+  writeDrawing(out, context, drawingId, slide);
   writeColorScheme(out);
   out.close();
 }
@@ -551,25 +486,97 @@ void writeDrawingGroup(RecordWriter &out, const std::vector<int> &shapesPerDrawi
   out.close();
 }
 
-void writeDocument(RecordWriter &out, const std::vector<GenSlide> &slides,
-                   const std::vector<int> &shapesPerDrawing, const PictureStore &store) {
-  const int slideCount = static_cast<int>(slides.size());
+// What a deck's parts share while they are written: the pictures, fonts and
+// embedded objects they name, and the persist ids of the title master and
+// the notes pages.
+struct DeckState {
+  PictureStore store;
+  std::vector<QString> fonts{QStringLiteral("Arial")};
+  std::vector<QString> objects;  // ProgIDs, by object id - 1
+  std::uint32_t titleMasterPersistId = 0;
+  std::vector<std::uint32_t> notesPersistIds;  // per slide, 0 for none
+
+  DrawingContext context() {
+    DrawingContext c;
+    c.addPicture = [this](const GenPicture &picture) { return store.add(picture); };
+    c.fontIndex = [this](const QString &face) {
+      if (face.isEmpty()) return std::uint16_t(0);
+      const auto found = std::find(fonts.begin(), fonts.end(), face);
+      if (found != fonts.end()) return std::uint16_t(found - fonts.begin());
+      fonts.push_back(face);
+      return std::uint16_t(fonts.size() - 1);
+    };
+    c.addObject = [this](const QString &progId) {
+      objects.push_back(progId);
+      return std::uint32_t(objects.size());
+    };
+    return c;
+  }
+};
+
+void writeCString(RecordWriter &out, std::uint16_t instance, const QString &text) {
+  RecordWriter chars;
+  chars.utf16(text);
+  out.atom(0, instance, kCString, chars.bytes());
+}
+
+// The embedded objects, each an ExOleEmbedContainer without a storage of its
+// own (the preview picture is all a reader shows of it).
+void writeObjectList(RecordWriter &out, const std::vector<QString> &progIds) {
+  if (progIds.empty()) return;
+  out.open(kExObjList);
+  RecordWriter seed;
+  seed.u32(static_cast<std::uint32_t>(progIds.size() + 1));
+  out.atom(0, 0, kExObjListAtom, seed.bytes());
+  for (std::size_t i = 0; i < progIds.size(); ++i) {
+    out.open(kExOleEmbed);
+    out.atom(0, 0, kExOleEmbedAtom, QByteArray(8, '\0'));
+    RecordWriter atom;
+    atom.u32(1);  // drawAspect: content
+    atom.u32(0);  // type: embedded
+    atom.u32(static_cast<std::uint32_t>(i + 1));
+    atom.u32(0);  // subType
+    atom.u32(0);  // persistIdRef: no storage
+    atom.u32(0);
+    out.atom(1, 0, kExOleObjAtom, atom.bytes());
+    writeCString(out, 1, progIds[i]);  // menu name
+    writeCString(out, 2, progIds[i]);  // ProgID
+    out.close();
+  }
+  out.close();
+}
+
+void writeDocument(RecordWriter &out, const GenDeck &deck, const std::vector<int> &shapesPerDrawing,
+                   const DeckState &state) {
+  const int slideCount = static_cast<int>(deck.slides.size());
   out.open(kDocument);
   writeDocumentAtom(out);
-  writeEnvironment(out);
-  writeDrawingGroup(out, shapesPerDrawing, store);
+  writeObjectList(out, state.objects);
+  writeEnvironment(out, state.fonts);
+  writeDrawingGroup(out, shapesPerDrawing, state.store);
   out.open(kSlideListWithText, 1);  // masters
   writePersistAtom(out, 2, kMasterId, 0);
+  if (state.titleMasterPersistId)
+    writePersistAtom(out, state.titleMasterPersistId, kMasterId + 1, 0);
   out.close();
   if (slideCount > 0) {
     out.open(kSlideListWithText, 0);
     for (int i = 0; i < slideCount; ++i) {
       const std::uint32_t fNonOutlineData = 0x4;
-      const QString &title = slides[static_cast<std::size_t>(i)].title;
+      const QString &title = deck.slides[static_cast<std::size_t>(i)].title;
       writePersistAtom(out, static_cast<std::uint32_t>(3 + i), kFirstSlideId + i, fNonOutlineData,
                        title.isEmpty() ? 0 : 1);
       if (!title.isEmpty()) writeTextAtoms(out, kTextTypeTitle, title, kTitleSize);
     }
+    out.close();
+  }
+  if (std::any_of(state.notesPersistIds.begin(), state.notesPersistIds.end(),
+                  [](std::uint32_t id) { return id != 0; })) {
+    out.open(kSlideListWithText, 2);  // notes
+    for (std::size_t i = 0; i < state.notesPersistIds.size(); ++i)
+      if (state.notesPersistIds[i])
+        writePersistAtom(out, state.notesPersistIds[i],
+                         kFirstSlideId + static_cast<std::uint32_t>(i), 0);
     out.close();
   }
   out.atom(0, 0, kEndDocumentAtom, QByteArray());
@@ -622,12 +629,26 @@ QByteArray currentUserStream(std::uint32_t userEditOffset) {
   return out.bytes();
 }
 
-void checkLimits(const std::vector<GenSlide> &slides) {
+int notesCount(const GenDeck &deck) {
+  return static_cast<int>(std::count_if(deck.slides.begin(), deck.slides.end(),
+                                        [](const GenSlide &s) { return !s.notes.isEmpty(); }));
+}
+
+void checkLimits(const GenDeck &deck) {
+  const std::vector<GenSlide> &slides = deck.slides;
   if (slides.size() > static_cast<std::size_t>(kMaxSlides)) {
     throw Error(
         QStringLiteral("A generated presentation holds at most %1 slides.").arg(kMaxSlides));
   }
-  for (const GenSlide &slide : slides) {
+  const int drawings = 1 + int(slides.size()) + (deck.titleMaster ? 1 : 0) + notesCount(deck);
+  if (drawings > kMaxDrawings)
+    throw Error(QStringLiteral("A generated presentation holds at most %1 slides, masters and "
+                               "notes pages.")
+                    .arg(kMaxDrawings));
+  std::vector<GenSlide> pages = slides;
+  pages.push_back(asSlide(deck.master));
+  if (deck.titleMaster) pages.push_back(asSlide(*deck.titleMaster));
+  for (const GenSlide &slide : pages) {
     if (shapeCount(slide) > kMaxShapesPerSlide) {
       throw Error(
           QStringLiteral("A generated slide holds at most %1 shapes.").arg(kMaxShapesPerSlide));
@@ -649,33 +670,54 @@ void writeStream(GsfOutfile *file, const char *name, const QByteArray &data) {
 
 }  // namespace
 
-PresentationStreams buildStreams(const std::vector<GenSlide> &slides) {
-  checkLimits(slides);
-  PictureStore store;
-  std::vector<std::vector<int>> storeIndexes;
-  for (const GenSlide &slide : slides) {
-    std::vector<int> indexes;
-    for (const GenPicture &picture : slide.pictures) indexes.push_back(store.add(picture));
-    storeIndexes.push_back(std::move(indexes));
-  }
-  PresentationStreams streams;
-  streams.pictures = store.writeStream();
+PresentationStreams buildStreams(const GenDeck &deck) {
+  checkLimits(deck);
+  const std::vector<GenSlide> &slides = deck.slides;
+  DeckState state;
+  DrawingContext context = state.context();
 
-  // Slides and the master go after the document; their drawings are counted
-  // first because the drawing group at the document's start lists them.
+  // The master, slides, title master and notes pages go after the document;
+  // they are written first because the document lists their pictures,
+  // fonts, objects and drawings. Persist ids: 1 the document, 2 the master,
+  // the slides from 3, then the title master, then the notes pages.
   RecordWriter parts;
-  std::vector<std::uint32_t> partOffsets;
-  partOffsets.push_back(0);
-  writeMainMaster(parts);
-  std::vector<int> shapesPerDrawing{1};
+  std::vector<std::uint32_t> partOffsets;  // by persist id, from 2
+  const auto startPart = [&] { partOffsets.push_back(static_cast<std::uint32_t>(parts.size())); };
+  startPart();
+  writeMainMaster(parts, context, deck.master);
+  std::vector<int> shapesPerDrawing{shapeCount(asSlide(deck.master)) + 1};
+  int drawingId = 1;
+  const std::uint32_t firstLaterPersistId = static_cast<std::uint32_t>(slides.size()) + 3;
+  std::uint32_t nextPersistId = firstLaterPersistId;
+  if (deck.titleMaster) state.titleMasterPersistId = nextPersistId++;
+  for (const GenSlide &slide : slides)
+    state.notesPersistIds.push_back(slide.notes.isEmpty() ? 0 : nextPersistId++);
   for (std::size_t i = 0; i < slides.size(); ++i) {
-    partOffsets.push_back(static_cast<std::uint32_t>(parts.size()));
-    writeSlide(parts, static_cast<int>(i) + 2, slides[i], storeIndexes[i]);
+    startPart();
+    const bool titled = slides[i].followsTitleMaster && deck.titleMaster;
+    const std::uint32_t notesId =
+        slides[i].notes.isEmpty() ? 0 : kFirstSlideId + static_cast<std::uint32_t>(i);
+    writeSlide(parts, context, ++drawingId, slides[i], titled ? kMasterId + 1 : kMasterId, notesId);
     shapesPerDrawing.push_back(shapeCount(slides[i]) + 1);
   }
+  if (deck.titleMaster) {
+    startPart();
+    writeTitleMaster(parts, context, ++drawingId, *deck.titleMaster);
+    shapesPerDrawing.push_back(shapeCount(asSlide(*deck.titleMaster)) + 1);
+  }
+  for (std::size_t i = 0; i < slides.size(); ++i) {
+    if (slides[i].notes.isEmpty()) continue;
+    startPart();
+    context.spid = static_cast<std::uint32_t>(++drawingId * kShapesPerCluster);
+    writeNotes(parts, context, drawingId, kFirstSlideId + static_cast<std::uint32_t>(i),
+               slides[i].notes);
+    shapesPerDrawing.push_back(2);
+  }
+  PresentationStreams streams;
+  streams.pictures = state.store.writeStream();
 
   RecordWriter out;
-  writeDocument(out, slides, shapesPerDrawing, store);
+  writeDocument(out, deck, shapesPerDrawing, state);
   const auto documentSize = static_cast<std::uint32_t>(out.size());
   std::vector<std::uint32_t> offsets{0};
   for (std::uint32_t partOffset : partOffsets) offsets.push_back(documentSize + partOffset);
@@ -690,10 +732,22 @@ PresentationStreams buildStreams(const std::vector<GenSlide> &slides) {
   return streams;
 }
 
+PresentationStreams buildStreams(const std::vector<GenSlide> &slides) {
+  GenDeck deck;
+  deck.slides = slides;
+  return buildStreams(deck);
+}
+
 void writePresentation(const QString &path, const std::vector<GenSlide> &slides) {
-  const PresentationStreams streams = buildStreams(slides);
+  GenDeck deck;
+  deck.slides = slides;
+  writePresentation(path, deck);
+}
+
+void writePresentation(const QString &path, const GenDeck &deck) {
+  const PresentationStreams streams = buildStreams(deck);
   GError *error = nullptr;
-  GsfOutput *sink = gsf_output_stdio_new(QFile::encodeName(path).constData(), &error);
+  GsfOutput *sink = gsf_output_stdio_new(morvane::fileNameBytes(path).constData(), &error);
   if (!sink) {
     const QString reason = error ? QString::fromUtf8(error->message) : QString();
     if (error) g_error_free(error);

@@ -134,6 +134,9 @@ class FillFormat {
  public:
   virtual ~FillFormat() = default;
   virtual MsoFillType Type() const = 0;
+  // Whether the shape is filled at all; a shape without a fill shows what
+  // lies behind it, whatever Type says.
+  virtual MsoTriState Visible() const { notOffered("FillFormat.Visible"); }
 };
 
 class GroupShapes;

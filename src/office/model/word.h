@@ -31,16 +31,22 @@ enum WdBuiltinStyle : std::int32_t {
 class Font {
  public:
   virtual ~Font() = default;
+  // Sets the characters in the named font (for every character set).
   virtual void put_Name(const QString &Name) = 0;
 };
 
 class Range {
  public:
   virtual ~Range() = default;
+  // Inserts Text behind the range (behind a paragraph's mark, or before the
+  // final paragraph mark for the last paragraph). The inserted characters
+  // take the font of the character before them and the style of the
+  // paragraph they land in.
   virtual void InsertAfter(const QString &Text) = 0;
   // The character formatting of the range.
   virtual std::shared_ptr<Word::Font> Font() { notOffered("Range.Font"); }
-  // Gives the paragraphs of the range a built-in style.
+  // Gives every paragraph the range touches a built-in style (the whole
+  // paragraph, its mark included).
   virtual void put_Style(WdBuiltinStyle Style) {
     (void)Style;
     notOffered("Range.Style");
@@ -64,8 +70,15 @@ class Document {
  public:
   virtual ~Document() = default;
   virtual std::shared_ptr<Word::Paragraphs> Paragraphs() = 0;
-  // The characters from Start up to (not including) End, counted from 0 in
-  // the document's text, as Document.Range(Start, End) gives them.
+  // The characters from Start up to (not including) End, as
+  // Document.Range(Start, End) gives them. Positions count the UTF-16 code
+  // units of the text as it was inserted, from 0; the final paragraph mark
+  // is at the text's length, so End may be one more. A caller counts in the
+  // text it passed to InsertAfter and never needs to know how the document
+  // stores it: where the stored text differs (CR LF and LF become one
+  // paragraph mark, control characters other than TAB and VT are left out),
+  // a range still covers the same characters. A range outside the text
+  // fails.
   virtual std::shared_ptr<Word::Range> Range(std::int32_t Start, std::int32_t End) {
     (void)Start, (void)End;
     notOffered("Document.Range");

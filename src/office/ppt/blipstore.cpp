@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/error.h"
 #include "office/ppt/records.h"
+#include "office/render/exportcache.h"
 
 namespace office::ppt {
 
@@ -36,6 +38,9 @@ constexpr std::size_t kUidBytes = 16;
 constexpr std::size_t kBitmapTagBytes = 1;
 constexpr std::uint8_t kMetafileDeflate = 0x00;
 constexpr std::uint8_t kMetafileUncompressed = 0xFE;
+// Loaded pictures kept for the shapes that share them.
+constexpr qsizetype kLoadedCacheBytes = 96 * 1024 * 1024;
+constexpr std::size_t kLoadedCacheEntries = 8;
 
 struct BlipKind {
   BlipFormat format = BlipFormat::Unknown;
@@ -43,6 +48,10 @@ struct BlipKind {
   // recInstance values with one UID; the same plus one means two UIDs.
   std::uint16_t singleUidInstances[2] = {0, 0};
 };
+
+bool isMetafile(BlipFormat format) {
+  return format == BlipFormat::Emf || format == BlipFormat::Wmf || format == BlipFormat::Pict;
+}
 
 std::optional<BlipKind> blipKindOf(std::uint16_t recType) {
   switch (recType) {
@@ -131,9 +140,13 @@ std::optional<BlipLayout> layoutOf(morvane::ByteReader recordBytes) {
 // Inflates a compressed metafile, capped by its declared size.
 QByteArray inflateMetafile(const BlipLayout &layout, const std::uint8_t *data, std::size_t size,
                            std::uint64_t offset) {
-  const std::size_t cap = layout.cbSize == 0
-                              ? kMaxInflatedBytes
-                              : std::min<std::size_t>(layout.cbSize, kMaxInflatedBytes);
+  if (layout.cbSize > kMaxInflatedMetafileBytes)
+    throw morvane::PictureError(
+        QStringLiteral(
+            "the metafile is too large (%1 MB once decompressed; at most %2 MB are read)")
+            .arg(layout.cbSize >> 20)
+            .arg(kMaxInflatedMetafileBytes >> 20));
+  const std::size_t cap = layout.cbSize == 0 ? kMaxInflatedMetafileBytes : layout.cbSize;
   Inflated out = inflateCapped(data, size, cap);
   // A damaged or cut tail still leaves the records before it drawable.
   if (out.data.isEmpty() && out.end != Inflated::End::Complete)
@@ -235,8 +248,24 @@ std::optional<PictureSource> decodeBlip(morvane::ByteReader blipRecord) {
   return picture;
 }
 
+std::optional<BlipSummary> summarizeBlip(morvane::ByteReader blipRecord, std::size_t headBytes) {
+  const std::optional<BlipLayout> layout = layoutOf(blipRecord);
+  if (!layout) return std::nullopt;
+  BlipSummary summary;
+  summary.format = layout->picture.format;
+  const std::uint8_t *start = blipRecord.current() + layout->dataOffset;
+  const std::size_t size = layout->dataEnd - layout->dataOffset;
+  summary.storedBytes = size;
+  if (layout->deflated)
+    summary.head = inflateCapped(start, size, headBytes).data;
+  else
+    summary.head =
+        QByteArray(reinterpret_cast<const char *>(start), qsizetype(std::min(size, headBytes)));
+  return summary;
+}
+
 PictureStore::PictureStore(morvane::ByteReader body, std::shared_ptr<RandomAccessStream> pictures)
-    : pictures_(std::move(pictures)) {
+    : pictures_(std::move(pictures)), exportCache_(std::make_shared<render::ExportCache>()) {
   while (body.remaining() >= kRecordHeaderBytes && entries_.size() < kMaxEntries) {
     const std::size_t start = body.pos();
     body.u16();
@@ -298,7 +327,7 @@ std::size_t PictureStore::count() const { return entries_.size(); }
 
 const PictureStore::Entry &PictureStore::entry(std::uint32_t pib) const {
   if (pib == 0 || pib > entries_.size())
-    throw morvane::Error(
+    throw morvane::PictureError(
         QStringLiteral("the file is damaged (picture %1 is not in its picture store of %2)")
             .arg(pib)
             .arg(entries_.size()));
@@ -306,6 +335,65 @@ const PictureStore::Entry &PictureStore::entry(std::uint32_t pib) const {
 }
 
 std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
+  if (pib == 0) return std::nullopt;
+  {
+    const std::lock_guard lock(mutex_);
+    const auto found = std::find_if(loaded_.begin(), loaded_.end(),
+                                    [pib](const auto &item) { return item.first == pib; });
+    if (found != loaded_.end()) {
+      loaded_.splice(loaded_.begin(), loaded_, found);
+      return found->second;
+    }
+  }
+  std::optional<PictureSource> picture;
+  try {
+    picture = loadEntry(pib);
+  } catch (const morvane::PictureError &) {
+    throw;
+  } catch (const morvane::Error &error) {
+    throw morvane::PictureError(error.description());
+  }
+  if (!picture) return picture;
+  picture->cache = exportCache_;
+  picture->cacheId = pib;
+  remember(pib, *picture);
+  return picture;
+}
+
+void PictureStore::remember(std::uint32_t pib, const PictureSource &picture) const {
+  const std::lock_guard lock(mutex_);
+  if (picture.data.size() > kLoadedCacheBytes) return;
+  qsizetype held = picture.data.size();
+  for (const auto &item : loaded_) held += item.second.data.size();
+  while (!loaded_.empty() && (held > kLoadedCacheBytes || loaded_.size() >= kLoadedCacheEntries)) {
+    held -= loaded_.back().second.data.size();
+    loaded_.pop_back();
+  }
+  loaded_.emplace_front(pib, picture);
+}
+
+// Metafiles are stored compressed: what they decompress to, all together,
+// is bounded per presentation.
+std::optional<PictureSource> PictureStore::counted(std::optional<PictureSource> picture) const {
+  if (picture && isMetafile(picture->format)) {
+    const std::lock_guard lock(mutex_);
+    inflatedTotal_ += std::uint64_t(picture->data.size());
+  }
+  return picture;
+}
+
+void PictureStore::checkInflationBudget(const Entry &e) const {
+  const bool metafile = e.kind != Entry::Kind::Bse || isMetafile(formatOfBlipType(e.btWin32));
+  const std::lock_guard lock(mutex_);
+  if (metafile && inflatedTotal_ >= kMaxInflatedPerFile)
+    throw morvane::PictureError(
+        QStringLiteral("the presentation's pictures decompress to more than %1 MB")
+            .arg(kMaxInflatedPerFile >> 20));
+}
+
+template <class Result>
+std::optional<Result> PictureStore::withBlip(std::uint32_t pib, const FromStore<Result> &fromStore,
+                                             const FromPictures<Result> &fromPictures) const {
   if (pib == 0) return std::nullopt;
   const Entry &e = entry(pib);
   switch (e.kind) {
@@ -315,15 +403,35 @@ std::optional<PictureSource> PictureStore::load(std::uint32_t pib) const {
       morvane::throwDamaged(QStringLiteral("picture store entry %1").arg(pib),
                             e.inlineBlip.streamOffset());
     case Entry::Kind::BareBlip:
-      return decodeBlip(e.inlineBlip);
+      return fromStore(e.inlineBlip);
     case Entry::Kind::Bse:
       break;
   }
-  if (e.hasInlineBlip) return decodeBlip(e.inlineBlip);
-  return loadFromPictures(e);
+  if (e.hasInlineBlip) return fromStore(e.inlineBlip);
+  std::optional<QByteArray> record = readFromPictures(e);
+  if (!record) return std::nullopt;
+  return fromPictures(std::move(*record), e.foDelay);
 }
 
-std::optional<PictureSource> PictureStore::loadFromPictures(const Entry &e) const {
+std::optional<PictureSource> PictureStore::loadEntry(std::uint32_t pib) const {
+  checkInflationBudget(entry(pib));
+  return counted(withBlip<PictureSource>(pib, decodeBlip, decodeOwnedBlip));
+}
+
+std::optional<BlipSummary> PictureStore::summary(std::uint32_t pib, std::size_t headBytes) const {
+  return withBlip<BlipSummary>(
+      pib, [&](morvane::ByteReader record) { return summarizeBlip(record, headBytes); },
+      [&](QByteArray record, std::uint64_t offset) {
+        return summarizeBlip(
+            morvane::ByteReader(reinterpret_cast<const std::uint8_t *>(record.constData()),
+                                std::size_t(record.size()), offset),
+            headBytes);
+      });
+}
+
+// The blip record of an entry kept in the "Pictures" stream; nullopt when the
+// entry points at none.
+std::optional<QByteArray> PictureStore::readFromPictures(const Entry &e) const {
   if (e.size == 0 || !pictures_ || e.foDelay >= pictures_->size()) return std::nullopt;
   const std::uint64_t left = pictures_->size() - e.foDelay;
   if (left < kRecordHeaderBytes)
@@ -339,8 +447,7 @@ std::optional<PictureSource> PictureStore::loadFromPictures(const Entry &e) cons
                           e.foDelay);
   if (recLen > kMaxInflatedBytes)
     morvane::throwDamaged(QStringLiteral("picture larger than any real one"), e.foDelay);
-  return decodeOwnedBlip(pictures_->read(e.foDelay, std::uint32_t(kRecordHeaderBytes + recLen)),
-                         e.foDelay);
+  return pictures_->read(e.foDelay, std::uint32_t(kRecordHeaderBytes + recLen));
 }
 
 BlipFormat PictureStore::declaredFormat(std::uint32_t pib) const {

@@ -25,6 +25,8 @@ bool ShapeRecord::isFrame() const {
 
 namespace {
 
+constexpr std::uint16_t kFopteBlipId = 0x4000;
+constexpr std::uint16_t kFopteComplex = 0x8000;
 constexpr std::uint8_t kActionOle = 5;
 constexpr std::uint8_t kActionMedia = 6;
 
@@ -36,7 +38,8 @@ void readProperties(const Record &fopt, std::vector<ShapeProperty> &out) {
     const std::uint16_t opid = body.u16();
     ShapeProperty p;
     p.id = opid & 0x3FFF;
-    p.complex = (opid & 0x8000) != 0;
+    p.blipId = (opid & kFopteBlipId) != 0;
+    p.complex = (opid & kFopteComplex) != 0;
     p.value = body.u32();
     out.push_back(p);
   }
@@ -125,6 +128,9 @@ void readShapeChildren(morvane::ByteReader body, ShapeRecord &shape, WorkBudget 
       case rt::ChildAnchor:
         if (r.body.size() >= 16) shape.anchor = readChildAnchor(r.body);
         break;
+      case rt::FSPGR:
+        if (r.body.size() >= 16) shape.groupFrame = readChildAnchor(r.body);
+        break;
       case rt::ClientData:
         readClientData(r.body, shape, budget);
         break;
@@ -159,24 +165,46 @@ ShapeRecord readShapeRecord(const Record &container, WorkBudget &budget) {
   return shape;
 }
 
+std::vector<ShapeRecord> readGroupMembers(const ShapeRecord &group, WorkBudget &budget) {
+  std::vector<ShapeRecord> members;
+  if (!group.isGroup) return members;
+  bool first = true;
+  forEachChild(group.groupBody, [&](Record &r) {
+    budget.spend();
+    const bool isShape = r.recType == rt::SpContainer || r.recType == rt::SpgrContainer;
+    const bool groupOwnShape = first && r.recType == rt::SpContainer;
+    first = false;
+    if (isShape && !groupOwnShape) members.push_back(readShapeRecord(r, budget));
+    return true;
+  });
+  return members;
+}
+
 std::vector<ShapeRecord> readTopLevelShapes(morvane::ByteReader ppDrawingBody, WorkBudget &budget) {
   std::vector<ShapeRecord> shapes;
   const auto dg = findChild(ppDrawingBody, rt::DgContainer);
   if (!dg) return shapes;
   const auto patriarch = findChild(dg->body, rt::SpgrContainer);
   if (!patriarch) return shapes;
-  bool first = true;
-  forEachChild(patriarch->body, [&](Record &r) {
-    budget.spend();
-    const bool isShape = r.recType == rt::SpContainer || r.recType == rt::SpgrContainer;
-    const bool groupOwnShape = first && r.recType == rt::SpContainer;
-    first = false;
-    if (!isShape || groupOwnShape) return true;
-    ShapeRecord shape = readShapeRecord(r, budget);
+  for (ShapeRecord &shape : readGroupMembers(readShapeRecord(*patriarch, budget), budget))
     if (!shape.isBackground() && !shape.isPatriarch()) shapes.push_back(std::move(shape));
-    return true;
-  });
   return shapes;
+}
+
+std::optional<ShapeRecord> readBackgroundShape(morvane::ByteReader ppDrawingBody,
+                                               WorkBudget &budget) {
+  const auto dg = findChild(ppDrawingBody, rt::DgContainer);
+  if (!dg) return std::nullopt;
+  std::optional<ShapeRecord> background;
+  forEachChild(dg->body, [&](Record &r) {
+    budget.spend();
+    if (r.recType != rt::SpContainer) return true;
+    ShapeRecord shape = readShapeRecord(r, budget);
+    if (!shape.isBackground()) return true;
+    background = std::move(shape);
+    return false;
+  });
+  return background;
 }
 
 namespace {
@@ -229,39 +257,70 @@ QString decodeTextAtom(const Record &atom) {
   return text;
 }
 
-std::optional<QString> textboxText(morvane::ByteReader clientTextbox,
-                                   std::optional<std::int32_t> &outlineIndex) {
-  std::optional<QString> text;
-  forEachChild(clientTextbox, [&](Record &r) {
-    if (r.recType == rt::TextCharsAtom || r.recType == rt::TextBytesAtom) {
-      text = decodeTextAtom(r);
-      return false;
-    }
-    if (r.recType == rt::OutlineTextRefAtom && r.body.size() >= 4) outlineIndex = r.body.i32();
-    return true;
-  });
-  return text;
+namespace {
+
+bool isTextAtom(const Record &r) {
+  return r.recType == rt::TextCharsAtom || r.recType == rt::TextBytesAtom;
 }
 
-QString outlineText(morvane::ByteReader slideTexts, std::int32_t index) {
-  QString text;
+// Reads a text atom and the StyleTextPropAtom after it (before the next text
+// header) from records; stops at the next TextHeaderAtom.
+struct TextCollector {
+  std::optional<StoredText> text;
+  bool done = false;
+
+  // True while more records may belong to the text.
+  bool take(const Record &r) {
+    if (r.recType == rt::TextHeaderAtom && text) return false;
+    if (!text && isTextAtom(r)) {
+      text = StoredText{decodeTextAtom(r), std::nullopt};
+    } else if (text && r.recType == rt::StyleTextPropAtom) {
+      text->style = r.body;
+      return false;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+std::optional<StoredText> textboxText(morvane::ByteReader clientTextbox,
+                                      std::optional<std::int32_t> &outlineIndex) {
+  TextCollector collector;
+  try {
+    forEachChild(clientTextbox, [&](Record &r) {
+      if (!collector.text && r.recType == rt::OutlineTextRefAtom && r.body.size() >= 4)
+        outlineIndex = r.body.i32();
+      return collector.take(r);
+    });
+  } catch (const morvane::Error &) {
+    // Damage after the text atom loses only its formatting.
+    if (!collector.text) throw;
+  }
+  return collector.text;
+}
+
+StoredText outlineText(morvane::ByteReader slideTexts, std::int32_t index) {
+  TextCollector collector;
   std::int32_t header = -1;
-  forEachChild(slideTexts, [&](Record &r) {
-    if (r.recType == rt::TextHeaderAtom) {
-      ++header;
-      return header <= index;
-    }
-    if (header == index && (r.recType == rt::TextCharsAtom || r.recType == rt::TextBytesAtom)) {
-      text = decodeTextAtom(r);
-      return false;
-    }
-    return true;
-  });
-  return text;
+  try {
+    forEachChild(slideTexts, [&](Record &r) {
+      if (r.recType == rt::TextHeaderAtom && !collector.text) {
+        ++header;
+        return header <= index;
+      }
+      return header == index ? collector.take(r) : true;
+    });
+  } catch (const morvane::Error &) {
+    if (!collector.text) throw;
+  }
+  return collector.text.value_or(StoredText{});
 }
 
-QString wordArtText(const ShapeRecord &shape) {
-  const ShapeProperty *p = shape.property(prop::gtextUNICODE);
+namespace {
+
+QString complexString(const ShapeRecord &shape, std::uint16_t id) {
+  const ShapeProperty *p = shape.property(id);
   if (!p || !p->complex) return QString();
   Record asChars;
   asChars.recType = rt::TextCharsAtom;
@@ -271,7 +330,21 @@ QString wordArtText(const ShapeRecord &shape) {
   return text;
 }
 
-std::vector<std::vector<ShapeRecord>> tableRows(const ShapeRecord &table, WorkBudget &budget) {
+}  // namespace
+
+QString wordArtText(const ShapeRecord &shape) { return complexString(shape, prop::gtextUNICODE); }
+
+QString wordArtFont(const ShapeRecord &shape) { return complexString(shape, prop::gtextFont); }
+
+namespace {
+
+// Edges closer than this (in the group's coordinates) are one grid line.
+constexpr std::int32_t kEdgeTolerance = 4;
+// Grids larger than this are not laid out (no real table comes near).
+constexpr std::uint64_t kMaxGridCells = 1u << 20;
+constexpr int kNoCell = -2;
+
+std::vector<ShapeRecord> tableCells(const ShapeRecord &table, WorkBudget &budget) {
   std::vector<ShapeRecord> cells;
   bool first = true;
   forEachChild(table.groupBody, [&](Record &r) {
@@ -290,16 +363,79 @@ std::vector<std::vector<ShapeRecord>> tableRows(const ShapeRecord &table, WorkBu
     if (a.anchor->top != b.anchor->top) return a.anchor->top < b.anchor->top;
     return a.anchor->left < b.anchor->left;
   });
-  std::vector<std::vector<ShapeRecord>> rows;
+  return cells;
+}
+
+// Rows of cells that share their top edge, for tables without a grid.
+std::vector<std::vector<int>> rowsByTop(const std::vector<ShapeRecord> &cells) {
+  std::vector<std::vector<int>> rows;
   std::optional<std::int32_t> rowTop;
-  for (ShapeRecord &cell : cells) {
+  for (std::size_t i = 0; i < cells.size(); ++i) {
     const std::optional<std::int32_t> top =
-        cell.anchor ? std::optional<std::int32_t>(cell.anchor->top) : std::nullopt;
+        cells[i].anchor ? std::optional<std::int32_t>(cells[i].anchor->top) : std::nullopt;
     if (rows.empty() || top != rowTop || !top) rows.emplace_back();
     rowTop = top;
-    rows.back().push_back(std::move(cell));
+    rows.back().push_back(int(i));
   }
   return rows;
+}
+
+// Sorted grid lines from cell edges, edges within kEdgeTolerance merged.
+std::vector<std::int32_t> gridLines(std::vector<std::int32_t> edges) {
+  std::sort(edges.begin(), edges.end());
+  std::vector<std::int32_t> lines;
+  for (std::int32_t edge : edges)
+    if (lines.empty() || std::int64_t(edge) - lines.back() > kEdgeTolerance) lines.push_back(edge);
+  return lines;
+}
+
+std::size_t lineIndex(const std::vector<std::int32_t> &lines, std::int32_t edge) {
+  const auto at = std::upper_bound(lines.begin(), lines.end(), std::int64_t(edge) + kEdgeTolerance,
+                                   [](std::int64_t v, std::int32_t line) { return v < line; });
+  return at == lines.begin() ? 0 : std::size_t(at - lines.begin() - 1);
+}
+
+// Lays the cells out on the grid their edges form; false when they do not
+// form one (a cell without an anchor, overlapping cells, an oversized grid).
+bool layOutGrid(const std::vector<ShapeRecord> &cells, std::vector<std::vector<int>> &rows,
+                WorkBudget &budget) {
+  std::vector<std::int32_t> xs, ys;
+  for (const ShapeRecord &cell : cells) {
+    if (!cell.anchor) return false;
+    xs.insert(xs.end(), {cell.anchor->left, cell.anchor->right});
+    ys.insert(ys.end(), {cell.anchor->top, cell.anchor->bottom});
+  }
+  const std::vector<std::int32_t> columnLines = gridLines(xs), rowLines = gridLines(ys);
+  if (columnLines.size() < 2 || rowLines.size() < 2) return false;
+  const std::size_t columns = columnLines.size() - 1, rowCount = rowLines.size() - 1;
+  if (std::uint64_t(columns) * rowCount > kMaxGridCells) return false;
+  budget.spend(std::uint64_t(columns) * rowCount);
+  std::vector<std::vector<int>> grid(rowCount, std::vector<int>(columns, kNoCell));
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const Anchor &a = *cells[i].anchor;
+    const std::size_t top = lineIndex(rowLines, a.top), left = lineIndex(columnLines, a.left);
+    const std::size_t bottom = std::max(top + 1, lineIndex(rowLines, a.bottom));
+    const std::size_t right = std::max(left + 1, lineIndex(columnLines, a.right));
+    for (std::size_t r = top; r < std::min(bottom, rowCount); ++r)
+      for (std::size_t c = left; c < std::min(right, columns); ++c) {
+        if (grid[r][c] != kNoCell) return false;
+        grid[r][c] = r == top && c == left ? int(i) : TableGrid::kCoveredCell;
+      }
+  }
+  for (std::vector<int> &row : grid)
+    for (int &cell : row)
+      if (cell == kNoCell) cell = TableGrid::kCoveredCell;
+  rows = std::move(grid);
+  return true;
+}
+
+}  // namespace
+
+TableGrid tableGrid(const ShapeRecord &table, WorkBudget &budget) {
+  TableGrid grid;
+  grid.cells = tableCells(table, budget);
+  if (!layOutGrid(grid.cells, grid.rows, budget)) grid.rows = rowsByTop(grid.cells);
+  return grid;
 }
 
 office::render::Crop cropOf(const ShapeRecord &shape) {

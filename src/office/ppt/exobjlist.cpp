@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 
 #include "office/ppt/blipstore.h"
 #include "office/ppt/records.h"
@@ -34,8 +35,10 @@ constexpr std::uint16_t kProgIdInstance = 2;
 constexpr std::uint16_t kCompressedStorageInstance = 1;
 
 // An embedded object bigger than this is not opened to learn its name; the
-// charts it is opened for are a few kilobytes.
+// charts it is opened for are a few kilobytes. All the storages of one list
+// together are inflated up to kMaxInspectedTotalBytes; each storage once.
 constexpr std::size_t kMaxInspectedObjectBytes = 64u * 1024 * 1024;
+constexpr std::uint64_t kMaxInspectedTotalBytes = 256u * 1024 * 1024;
 constexpr gsf_off_t kMaxCompObjBytes = 64 * 1024;
 constexpr std::uint32_t kMaxCompObjString = 4096;
 // More external objects than any real presentation holds.
@@ -82,33 +85,52 @@ std::optional<std::uint32_t> mediaObjectId(morvane::ByteReader body, bool inVide
   return id;
 }
 
-// The bytes of an ExOleObjStg record's compound file, decompressed when the
-// record says so; nullopt when damaged or too big to open.
-std::optional<QByteArray> storageBytes(const Record &stg) {
-  morvane::ByteReader body = stg.body;
-  if (stg.recInstance != kCompressedStorageInstance)
-    return QByteArray(reinterpret_cast<const char *>(body.current()), qsizetype(body.remaining()));
-  const std::uint32_t declared = body.u32();
-  if (declared > kMaxInspectedObjectBytes) return std::nullopt;
-  Inflated out = inflateCapped(body.current(), body.remaining(), declared);
-  if (out.end != Inflated::End::Complete) return std::nullopt;
-  return std::move(out.data);
-}
+// What the embedded storages of one list have told so far: each storage is
+// read once, however many entries refer to it, and what all of them may
+// inflate to is bounded.
+struct StorageReader {
+  const PersistLookup &persist;
+  std::map<std::uint32_t, CompObjNames> names;  // by persistIdRef
+  std::set<std::uint32_t> objectIds;            // the first entry of an id counts
+  std::uint64_t inflated = 0;
+
+  // The bytes of an ExOleObjStg record's compound file, decompressed when
+  // the record says so; nullopt when damaged or too big to open.
+  std::optional<QByteArray> storageBytes(const Record &stg) {
+    morvane::ByteReader body = stg.body;
+    if (stg.recInstance != kCompressedStorageInstance)
+      return QByteArray(reinterpret_cast<const char *>(body.current()),
+                        qsizetype(body.remaining()));
+    const std::uint32_t declared = body.u32();
+    if (declared > kMaxInspectedObjectBytes || inflated + declared > kMaxInspectedTotalBytes)
+      return std::nullopt;
+    inflated += declared;
+    Inflated out = inflateCapped(body.current(), body.remaining(), declared);
+    if (out.end != Inflated::End::Complete) return std::nullopt;
+    return std::move(out.data);
+  }
+
+  const CompObjNames &namesOf(std::uint32_t persistIdRef) {
+    const auto known = names.find(persistIdRef);
+    if (known != names.end()) return known->second;
+    CompObjNames found;
+    const std::optional<Record> stg = persist ? persist(persistIdRef) : std::nullopt;
+    if (stg && stg->recType == kRtExOleObjStg)
+      if (const std::optional<QByteArray> bytes = storageBytes(*stg))
+        found = readCompObjNames(*bytes);
+    return names.emplace(persistIdRef, found).first->second;
+  }
+};
 
 // Fills userType and the chart flag from the object's own storage.
-void inspectStorage(ExObject &object, std::uint32_t persistIdRef, const PersistLookup &persist) {
-  if (!persist) return;
-  const std::optional<Record> stg = persist(persistIdRef);
-  if (!stg || stg->recType != kRtExOleObjStg) return;
-  const std::optional<QByteArray> bytes = storageBytes(*stg);
-  if (!bytes) return;
-  const CompObjNames names = readCompObjNames(*bytes);
+void inspectStorage(ExObject &object, std::uint32_t persistIdRef, StorageReader &storages) {
+  const CompObjNames &names = storages.namesOf(persistIdRef);
   object.userType = names.userType;
   object.isChart = isOtherSuiteChartName(names.userType) || isOtherSuiteChartName(names.progId);
 }
 
 std::optional<std::pair<std::uint32_t, ExObject>> readOleEntry(const Record &container,
-                                                               const PersistLookup &persist) {
+                                                               StorageReader &storages) {
   std::optional<Record> atom = findChild(container.body, kRtExOleObjAtom);
   if (!atom) return std::nullopt;
   morvane::ByteReader in = atom->body;
@@ -117,6 +139,7 @@ std::optional<std::pair<std::uint32_t, ExObject>> readOleEntry(const Record &con
   const std::uint32_t exObjId = in.u32();
   in.u32();  // subType
   const std::uint32_t persistIdRef = in.u32();
+  if (!storages.objectIds.insert(exObjId).second) return std::nullopt;
 
   ExObject object;
   object.kind = container.recType == kRtExOleEmbed  ? ExObjKind::Embedded
@@ -130,12 +153,12 @@ std::optional<std::pair<std::uint32_t, ExObject>> readOleEntry(const Record &con
   object.isChart = isChartProgId(object.progId);
   // Another suite's chart carries no ProgID here; its storage names it.
   if (object.kind == ExObjKind::Embedded && object.progId.isEmpty())
-    inspectStorage(object, persistIdRef, persist);
+    inspectStorage(object, persistIdRef, storages);
   return std::make_pair(exObjId, object);
 }
 
 std::optional<std::pair<std::uint32_t, ExObject>> readEntry(const Record &entry,
-                                                            const PersistLookup &persist) {
+                                                            StorageReader &storages) {
   if (isMediaContainer(entry.recType)) {
     const std::optional<std::uint32_t> id = mediaObjectId(entry.body);
     if (!id) return std::nullopt;
@@ -147,7 +170,7 @@ std::optional<std::pair<std::uint32_t, ExObject>> readEntry(const Record &entry,
     case kRtExOleEmbed:
     case kRtExOleLink:
     case kRtExControl:
-      return readOleEntry(entry, persist);
+      return readOleEntry(entry, storages);
     default:
       return std::nullopt;  // hyperlinks, the list atom, unknown records
   }
@@ -230,7 +253,8 @@ CompObjNames readCompObjNames(const QByteArray &compoundFile) {
 std::map<std::uint32_t, ExObject> readExObjList(morvane::ByteReader body,
                                                 const PersistLookup &persist) {
   std::map<std::uint32_t, ExObject> objects;
-  while (!body.atEnd() && objects.size() < kMaxObjects) {
+  StorageReader storages{persist, {}, {}, 0};
+  for (std::size_t entries = 0; !body.atEnd() && entries < kMaxObjects; ++entries) {
     Record entry;
     try {
       entry = readRecord(body);
@@ -238,7 +262,7 @@ std::map<std::uint32_t, ExObject> readExObjList(morvane::ByteReader body,
       break;  // the list is cut short; keep what came before
     }
     try {
-      if (auto found = readEntry(entry, persist)) objects.emplace(found->first, found->second);
+      if (auto found = readEntry(entry, storages)) objects.emplace(found->first, found->second);
     } catch (const morvane::Error &) {
       // A damaged entry is left out; the others still count.
     }

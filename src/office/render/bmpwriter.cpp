@@ -27,7 +27,7 @@ quint32 pixelsPerMeter(int dotsPerMeter) {
 
 QByteArray encodeBmp24(const QImage &source) {
   checkPixelSize(source.size(), QStringLiteral("picture"));
-  const QImage image = flattenOnWhite(source);
+  const QImage image = flatten(source, Qt::white);
   const quint32 width = quint32(image.width()), height = quint32(image.height());
   const quint32 rowSize = (width * 3 + 3) & ~3u;
   const quint64 imageSize = quint64(rowSize) * height;

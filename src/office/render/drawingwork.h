@@ -7,8 +7,11 @@
 // keeping what is drawn, as for a damaged picture. Real pictures stay far
 // below it.
 
+#include <QColor>
 #include <QPainterPath>
+#include <QRect>
 #include <QRectF>
+#include <QString>
 #include <QtGlobal>
 #include <algorithm>
 #include <cmath>
@@ -23,11 +26,32 @@ inline constexpr qint64 kElementCost = 64;
 // Filling a path costs far more per edge and row than per pixel: the
 // rasterizer sorts the edges crossing each row.
 inline constexpr qint64 kEdgeRowCost = 64;
+// The most elements a path may have, whatever the budget: each costs memory
+// several times over (the points, the path, its copy mapped to the image).
+inline constexpr qint64 kMaxPathElements = 1'000'000;
 // Paths drawn antialiased: at most this many elements, and bounds at most
 // this many times the image's width and height. Qt's antialiasing rasterizer
 // slows down badly beyond that; the aliased one only visits the image's rows.
 inline constexpr int kMaxAntialiasedElements = 1000;
 inline constexpr double kMaxAntialiasedReach = 4;
+
+// Which part of a picture drawn at its full pixel size becomes the image,
+// and what lies behind it. A cropped picture is drawn only where it shows,
+// so its cost follows its output size, not the size of the whole picture.
+struct RenderView {
+  QRect visible;  // in the pixels of the whole picture; null: all of it
+  QColor background = Qt::white;
+  QRect visibleIn(QSize full) const {
+    return visible.isNull() ? QRect(QPoint(0, 0), full) : visible;
+  }
+};
+
+// How playing a picture's drawing went.
+struct DrawingOutcome {
+  int drawn = 0;              // drawing operations carried out
+  bool stoppedEarly = false;  // the work budget was spent before the end
+  QString damage;             // why playback stopped at damaged data, if it did
+};
 
 inline qint64 workLimitFor(qint64 imagePixels) {
   return std::clamp(imagePixels * kWorkPerImagePixel, kMinWork, kMaxWork);

@@ -3,24 +3,35 @@
 #include <QImage>
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "common/atomicfile.h"
 #include "common/error.h"
 #include "office/render/bmpwriter.h"
+#include "office/render/drawingwork.h"
+#include "office/render/exportcache.h"
 #include "office/render/guiapplication.h"
 #include "office/render/metafile/metafile.h"
 #include "office/render/pict.h"
 #include "office/render/raster.h"
+#include "office/render/transcode.h"
 
 namespace office::render {
 
 namespace {
 
 constexpr double kEmuPerInch = 914400.0;
+constexpr double kInchesPerMeter = 1 / 0.0254;
 // A crop that keeps less than this fraction of an edge is treated as damage.
 constexpr double kMinKeptFraction = 0.001;
+// The largest image a metafile or PICT picture is drawn into.
+constexpr qint64 kMaxDrawnPixels = 40'000'000;
 
 enum class PictureKind { Bitmap, WindowsMetafile, Pict };
+
+[[noreturn]] void unreadable(const QString &reason) {
+  throw morvane::PictureError(QStringLiteral("the picture cannot be read (%1)").arg(reason));
+}
 
 quint32 be32(const QByteArray &d, qsizetype at) {
   return (quint32(quint8(d[at])) << 24) | (quint32(quint8(d[at + 1])) << 16) |
@@ -90,78 +101,154 @@ QSizeF naturalSizeInches(const PictureSource &picture, PictureKind kind) {
   if (picture.metafileSizeEmu.width() > 0 && picture.metafileSizeEmu.height() > 0)
     return QSizeF(picture.metafileSizeEmu.width() / kEmuPerInch,
                   picture.metafileSizeEmu.height() / kEmuPerInch);
-  throw morvane::Error(QStringLiteral("The picture has no usable size"));
+  unreadable(QStringLiteral("it has no usable size"));
 }
 
 double keptFraction(double cropA, double cropB) {
   const double kept = 1.0 - cropA - cropB;
   if (!(kept >= kMinKeptFraction && kept <= 1.0 / kMinKeptFraction))
-    throw morvane::Error(QStringLiteral("The picture's crop leaves nothing to show"));
+    unreadable(QStringLiteral("its crop leaves nothing to show"));
   return kept;
 }
 
-// The pixel size at which the whole (uncropped) metafile is drawn, so that the
-// cropped part matches the shape's size on the slide at kMetafileDpi.
-QSize metafilePixelSize(const PictureSource &picture, PictureKind kind) {
+// Where a drawn picture goes: the whole (uncropped) picture is drawn at a
+// size that makes its cropped part match the shape on the slide at
+// kMetafileDpi (or its own size when the shape's is unknown), and only the
+// cropped part, at most kMaxDrawnPixels, is drawn into the image.
+struct DrawnSize {
+  QSize full;
+  QRect visible;
+};
+
+DrawnSize drawnSize(const PictureSource &picture, PictureKind kind) {
+  const Crop &c = picture.crop;
+  const double keptWidth = keptFraction(c.left, c.right);
+  const double keptHeight = keptFraction(c.top, c.bottom);
   const QSizeF shape = picture.shapeSizeInches;
-  QSizeF full;
-  if (shape.width() > 0 && shape.height() > 0) {
-    const Crop &c = picture.crop;
-    full = QSizeF(shape.width() / keptFraction(c.left, c.right),
-                  shape.height() / keptFraction(c.top, c.bottom));
-  } else {
-    full = naturalSizeInches(picture, kind);
-  }
-  const double w = std::round(full.width() * kMetafileDpi);
-  const double h = std::round(full.height() * kMetafileDpi);
-  const double edge = double(kMaxPixelEdge) * 4;  // keeps the int conversion in range
-  return clampPixelSize(QSize(int(std::clamp(w, 1.0, edge)), int(std::clamp(h, 1.0, edge))));
+  QSizeF full = shape.width() > 0 && shape.height() > 0
+                    ? QSizeF(shape.width() / keptWidth, shape.height() / keptHeight)
+                    : naturalSizeInches(picture, kind);
+  full *= kMetafileDpi;
+  const double outWidth = std::max(1.0, full.width() * keptWidth);
+  const double outHeight = std::max(1.0, full.height() * keptHeight);
+  const double scale = std::min({1.0, kMaxPixelEdge / outWidth, kMaxPixelEdge / outHeight,
+                                 std::sqrt(double(kMaxDrawnPixels) / (outWidth * outHeight))});
+  const auto pixels = [&](double v) { return int(std::clamp(std::round(v * scale), 1.0, 2e9)); };
+  const QSize fullPixels(pixels(full.width()), pixels(full.height()));
+  const Placement place = placementFor(fullPixels, c);
+  return {fullPixels, QRect(-place.origin, place.output)};
 }
 
-QImage renderPicture(const PictureSource &picture) {
-  const PictureKind kind = classify(picture);
+struct Drawn {
   QImage image;
-  if (kind == PictureKind::Bitmap) {
-    image = decodeBitmap(picture);
+  QString damage;
+};
+
+Drawn drawPicture(const PictureSource &picture, PictureKind kind) {
+  const DrawnSize size = drawnSize(picture, kind);
+  const RenderView view{size.visible, picture.background};
+  ensureGuiApplication();
+  DrawingOutcome outcome;
+  QImage image;
+  if (kind == PictureKind::Pict) {
+    PictRenderStats stats;
+    image = renderPict(picture.data, size.full, &stats, view);
+    outcome = {stats.drawn, stats.stoppedEarly, stats.damage};
   } else {
-    const QSize size = metafilePixelSize(picture, kind);
-    ensureGuiApplication();
-    image =
-        kind == PictureKind::Pict ? renderPict(picture.data, size) : renderMetafile(picture, size);
-    if (image.isNull()) throw morvane::Error(QStringLiteral("The picture could not be drawn"));
-    const int dotsPerMeter = int(std::lround(kMetafileDpi / 0.0254));
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
+    image = renderMetafile(picture, size.full, &outcome, view);
   }
-  return flattenOnWhite(cropImage(image, picture.crop));
+  QString damage = outcome.damage;
+  if (damage.isEmpty() && outcome.stoppedEarly)
+    damage = QStringLiteral("its drawing needs more work than its size allows");
+  if (outcome.drawn == 0 && !damage.isEmpty()) unreadable(damage);
+  const int dotsPerMeter = int(std::lround(kMetafileDpi * kInchesPerMeter));
+  image.setDotsPerMeterX(dotsPerMeter);
+  image.setDotsPerMeterY(dotsPerMeter);
+  return {image, damage};
 }
 
-[[noreturn]] void rethrowFor(const QString &path, const morvane::Error &error) {
-  const QString text = error.description();
-  if (text.startsWith(QLatin1String("Cannot write"))) throw error;
-  throw morvane::Error(QStringLiteral("Cannot write %1: %2").arg(path, text));
+ExportCache::Key cacheKeyFor(const PictureSource &picture, char output, PictureKind kind) {
+  ExportCache::Key key;
+  key.pictureId = picture.cacheId;
+  key.output = output;
+  const Crop &c = picture.crop;
+  key.crop[0] = c.left, key.crop[1] = c.top, key.crop[2] = c.right, key.crop[3] = c.bottom;
+  key.background = picture.background.rgba();
+  // A bitmap keeps its own pixel size whatever the shape's size.
+  if (kind != PictureKind::Bitmap) key.shapeSizeInches = picture.shapeSizeInches;
+  return key;
+}
+
+ExportCache::Output encodeJpegOutput(const PictureSource &picture, PictureKind kind) {
+  if (kind == PictureKind::Bitmap) {
+    const auto source = openBitmap(picture);
+    Encoded encoded = transcodeToJpeg(*source, picture.crop, picture.background, kBitmapOutputDpi);
+    return {std::move(encoded.bytes), encoded.damage};
+  }
+  const Drawn drawn = drawPicture(picture, kind);
+  const auto source = imageSource(drawn.image);
+  Encoded encoded = transcodeToJpeg(*source, Crop{}, picture.background, kMetafileDpi);
+  return {std::move(encoded.bytes), drawn.damage};
+}
+
+ExportCache::Output encodeBmpOutput(const PictureSource &picture, PictureKind kind) {
+  if (kind != PictureKind::Bitmap) {
+    const Drawn drawn = drawPicture(picture, kind);
+    return {encodeBmp24(drawn.image), drawn.damage};
+  }
+  const auto source = openBitmap(picture);
+  QString damage;
+  QImage image = composeImage(*source, picture.crop, picture.background, &damage);
+  const int dotsPerMeter = int(std::lround(kBitmapOutputDpi * kInchesPerMeter));
+  image.setDotsPerMeterX(dotsPerMeter);
+  image.setDotsPerMeterY(dotsPerMeter);
+  return {encodeBmp24(image), damage};
+}
+
+// Everything before the output is written is decoding: whatever fails there
+// means the picture cannot be read, not that its file cannot be written.
+template <class Step>
+auto decodeStep(Step step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const morvane::PictureError &) {
+    throw;
+  } catch (const morvane::Error &error) {
+    unreadable(error.description());
+  } catch (const std::bad_alloc &) {
+    unreadable(QStringLiteral("not enough memory"));
+  }
+}
+
+// The output's bytes: from the cache when the same picture was exported the
+// same way before, else made (and kept for the next time).
+template <class Make>
+ExportCache::Output cachedOutput(const PictureSource &picture, char output, Make make) {
+  const PictureKind kind = classify(picture);
+  const ExportCache::Key key = cacheKeyFor(picture, output, kind);
+  if (picture.cache)
+    if (auto found = picture.cache->find(key)) return *found;
+  ExportCache::Output made = decodeStep([&] { return make(picture, kind); });
+  if (picture.cache) picture.cache->insert(key, made);
+  return made;
 }
 
 }  // namespace
 
-void exportJpeg(const PictureSource &picture, const QString &path) {
-  try {
-    if (canPassThrough(picture)) {
-      morvane::writeFileAtomically(path, picture.data);
-      return;
-    }
-    morvane::writeFileAtomically(path, encodeJpeg(renderPicture(picture)));
-  } catch (const morvane::Error &error) {
-    rethrowFor(path, error);
+ExportResult exportJpeg(const PictureSource &picture, const QString &path) {
+  if (canPassThrough(picture)) {
+    morvane::writeFileAtomically(path, picture.data);
+    return {};
   }
+  const ExportCache::Output output = cachedOutput(picture, 'J', encodeJpegOutput);
+  morvane::writeFileAtomically(path, output.bytes);
+  return {output.damage};
 }
 
-void exportBmp(const PictureSource &picture, const QString &path) {
-  try {
-    morvane::writeFileAtomically(path, encodeBmp24(renderPicture(picture)));
-  } catch (const morvane::Error &error) {
-    rethrowFor(path, error);
-  }
+ExportResult exportBmp(const PictureSource &picture, const QString &path) {
+  const ExportCache::Output output = cachedOutput(picture, 'B', encodeBmpOutput);
+  morvane::writeFileAtomically(path, output.bytes);
+  return {output.damage};
 }
 
 }  // namespace office::render

@@ -2,15 +2,22 @@
 
 // Picture export: turns one stored picture into an output file. The
 // presentation reader hands over what it found for a shape; this layer knows
-// nothing about slides. Every failure throws morvane::Error.
+// nothing about slides. A picture of which nothing can be decoded (or drawn)
+// throws morvane::PictureError and writes nothing; a picture damaged part way
+// is written as far as it decodes, the rest in the background colour. A file
+// that cannot be written throws morvane::Error ("Cannot write <path>: ...").
 
 #include <QByteArray>
 #include <QColor>
 #include <QRect>
 #include <QSizeF>
 #include <QString>
+#include <cstdint>
+#include <memory>
 
 namespace office::render {
+
+class ExportCache;
 
 enum class BlipFormat { Emf, Wmf, Pict, Jpeg, Png, Dib, Tiff, Unknown };
 
@@ -39,15 +46,30 @@ struct PictureSource {
   // The shape's size on the slide, in inches; metafiles are rendered at this
   // size at kMetafileDpi. Empty when unknown (the metafile's own size is used).
   QSizeF shapeSizeInches;
+  // Outputs already made from the pictures of the same presentation, and
+  // this picture's id there (its reader's own numbering). No cache: every
+  // export decodes afresh.
+  std::shared_ptr<ExportCache> cache;
+  std::uint64_t cacheId = 0;
 };
 
 inline constexpr int kMetafileDpi = 150;
+// The density written into outputs decoded from stored bitmaps; drawn
+// pictures (metafiles, PICT) carry kMetafileDpi, the density they are drawn at.
+inline constexpr int kBitmapOutputDpi = 96;
 
-// Writes a JPEG at path. An uncropped JPEG is written byte for byte as stored;
-// everything else is decoded (or rendered) and encoded as a baseline JPEG.
-void exportJpeg(const PictureSource &picture, const QString &path);
+struct ExportResult {
+  // Why part of the written picture shows the background colour (its data is
+  // damaged, or its drawing was cut short); empty when it came out whole.
+  QString damage;
+};
 
-// Renders the picture and writes it at path as an uncompressed 24-bit BMP.
-void exportBmp(const PictureSource &picture, const QString &path);
+// Writes a JPEG at path. An uncropped RGB or grey JPEG is written byte for
+// byte as stored; everything else is decoded (or drawn) and encoded as a
+// baseline JPEG, quality 90, without chroma subsampling.
+ExportResult exportJpeg(const PictureSource &picture, const QString &path);
+
+// Draws the picture and writes it at path as an uncompressed 24-bit BMP.
+ExportResult exportBmp(const PictureSource &picture, const QString &path);
 
 }  // namespace office::render

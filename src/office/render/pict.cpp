@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "common/error.h"
@@ -39,8 +40,8 @@ constexpr int kMaxRegionRects = 100'000;
 constexpr qint64 kOpcodeCost = 16;
 
 [[noreturn]] void damaged(const QString &what, qsizetype offset) {
-  throw morvane::Error(
-      QStringLiteral("The picture is damaged or truncated (%1 at byte %2)").arg(what).arg(offset));
+  throw morvane::PictureError(
+      QStringLiteral("the PICT data is damaged (%1 at byte %2)").arg(what).arg(offset));
 }
 
 // Bounds-checked big-endian reading.
@@ -367,7 +368,17 @@ class PictPainter {
         stats_(stats),
         deviceRect_(QPointF(0, 0), QSizeF(painter.device()->width(), painter.device()->height())) {}
 
+  // Plays the opcodes; damage ends playback and keeps what is drawn.
   void run() {
+    try {
+      playOpcodes();
+    } catch (const morvane::Error &error) {
+      stats_.damage = error.description();
+    }
+  }
+
+ private:
+  void playOpcodes() {
     in_.seek(header_.firstOpcode);
     for (int count = 0; count < kMaxOpcodes; ++count) {
       if (header_.version == 2) in_.alignEven();
@@ -375,12 +386,17 @@ class PictPainter {
       const int opcode = header_.version == 2 ? in_.u16() : in_.u8();
       if (opcode == 0x00FF) return;
       ++stats_.opcodes;
-      if (!charge(kOpcodeCost) || !perform(opcode) || stats_.stoppedEarly) return;
+      if (!charge(kOpcodeCost) || stats_.stoppedEarly) return;
+      if (!perform(opcode)) {
+        if (!stats_.stoppedEarly)
+          damaged(QStringLiteral("unknown opcode %1").arg(opcode), in_.offset());
+        return;
+      }
+      if (stats_.stoppedEarly) return;
     }
     damaged(QStringLiteral("too many drawing operations"), in_.offset());
   }
 
- private:
   enum class Verb { Frame, Paint, Erase, Invert, Fill };
 
   // Adds cost to the picture's work; false (and drawing stops) once the
@@ -416,9 +432,9 @@ class PictPainter {
         QPainter::Antialiasing,
         isFilledRect || drawAntialiased(device, path.elementCount(), deviceRect_));
     const QPainterPath onImage = painter_.transform().map(path);
-    return charge(pixelsCovered(logical) +
-                  edgeRowsOnImage(onImage, deviceRect_.height()) * kEdgeRowCost +
-                  path.elementCount() * kElementCost);
+    return chargeDrawing(pixelsCovered(logical) +
+                         edgeRowsOnImage(onImage, deviceRect_.height()) * kEdgeRowCost +
+                         path.elementCount() * kElementCost);
   }
 
   // Carries out one opcode; false when it cannot be skipped safely.
@@ -609,10 +625,21 @@ class PictPainter {
   }
   QColor eraseColor() const { return patternColor(backPattern_, back_, back_); }
 
+  // QuickDraw draws nothing while the clip region is empty, until the next
+  // clip opcode sets another.
   void clip() {
     const QRegion region = readRegion();
     if (!charge(region.rectCount() * kElementCost)) return;
-    if (!region.isEmpty()) painter_.setClipRegion(region);
+    clipEmpty_ = region.isEmpty();
+    if (!clipEmpty_) painter_.setClipRegion(region);
+  }
+
+  // Charges a drawing operation and counts it; false (nothing drawn) when it
+  // is hidden by an empty clip or the budget is spent.
+  bool chargeDrawing(qint64 cost) {
+    if (clipEmpty_ || !charge(cost)) return false;
+    ++stats_.drawn;
+    return true;
   }
 
   qint64 regionLength() {
@@ -658,7 +685,7 @@ class PictPainter {
     if (penSize_.x() <= 0 || penSize_.y() <= 0) return;
     QPainterPath path(from);
     path.lineTo(to);
-    if (!chargePath(path, std::max(penSize_.x(), penSize_.y()), false)) return;
+    if (clipEmpty_ || !chargePath(path, std::max(penSize_.x(), penSize_.y()), false)) return;
     applyPen();
     painter_.drawLine(QPointF(from) + penOffset(), QPointF(to) + penOffset());
   }
@@ -691,7 +718,7 @@ class PictPainter {
     const double size = font.pixelSize();
     const QRectF bounds(textPos_.x() - size, textPos_.y() - 2 * size, size * (string.size() + 2),
                         4 * size);
-    if (!charge(pixelsCovered(bounds) + string.size() * kElementCost)) return;
+    if (!chargeDrawing(pixelsCovered(bounds) + string.size() * kElementCost)) return;
     painter_.setFont(font);
     painter_.setPen(QColor(fore_));
     painter_.drawText(QPointF(textPos_), string);
@@ -808,17 +835,20 @@ class PictPainter {
     data.skip(2);
     const QRect bounds = data.rect();
     if (data.remaining() == 0) return bounds.isValid() ? QRegion(bounds) : QRegion();
-    QRegion region;
+    // The bands come out sorted by y and each band's spans by x, so the
+    // region is built in one step (a union per rectangle would take time
+    // growing with the square of their number).
+    std::vector<QRect> bands;
     std::vector<int> edges;  // sorted x positions where coverage toggles
     int previousY = 0;
-    int rects = 0;
     for (;;) {
       const int y = data.i16();
       if (y == 0x7FFF) break;
-      rects += int(edges.size() / 2);
-      if (rects > kMaxRegionRects) damaged(QStringLiteral("region too complex"), data.offset());
-      for (std::size_t i = 0; i + 1 < edges.size(); i += 2)
-        region += QRect(edges[i], previousY, edges[i + 1] - edges[i], y - previousY);
+      if (bands.size() + edges.size() / 2 > std::size_t(kMaxRegionRects))
+        damaged(QStringLiteral("region too complex"), data.offset());
+      if (y > previousY)
+        for (std::size_t i = 0; i + 1 < edges.size(); i += 2)
+          bands.emplace_back(edges[i], previousY, edges[i + 1] - edges[i], y - previousY);
       std::vector<int> listed;
       for (int x = data.i16(); x != 0x7FFF; x = data.i16()) listed.push_back(x);
       std::sort(listed.begin(), listed.end());
@@ -832,15 +862,19 @@ class PictPainter {
         else
           edges.push_back(x);
       }
-      previousY = y;
+      previousY = std::max(previousY, y);
     }
+    QRegion region;
+    if (!bands.empty()) region.setRects(bands.data(), int(bands.size()));
     return region;
   }
 
   void draw(Verb verb, const QPainterPath &path, bool isFilledRect) {
     const bool framed = verb == Verb::Frame;
     if (framed && (penSize_.x() <= 0 || penSize_.y() <= 0)) return;
-    if (!chargePath(path, framed ? std::max(penSize_.x(), penSize_.y()) : 0, isFilledRect)) return;
+    if (clipEmpty_ ||
+        !chargePath(path, framed ? std::max(penSize_.x(), penSize_.y()) : 0, isFilledRect))
+      return;
     switch (verb) {
       case Verb::Frame:
         applyPen();
@@ -865,11 +899,19 @@ class PictPainter {
     }
   }
 
-  void readRasterTail(int op, QRect &source, QRect &target, int &mode) {
-    source = in_.rect();
-    target = in_.rect();
-    mode = in_.u16();
-    if (op & 1) in_.skip(regionLength());  // mask region: not applied
+  struct RasterTail {
+    QRect source, target;
+    int mode = 0;
+    std::optional<QRegion> mask;  // the region forms clip the copy to it
+  };
+
+  RasterTail readRasterTail(int op) {
+    RasterTail tail;
+    tail.source = in_.rect();
+    tail.target = in_.rect();
+    tail.mode = in_.u16();
+    if (op & 1) tail.mask = readRegion();
+    return tail;
   }
 
   void indexedBits(int op) {
@@ -885,16 +927,14 @@ class PictPainter {
       pm.pixelSize = 1;
       pm.colors = {back_, fore_};
     }
-    QRect source, target;
-    int mode = 0;
-    readRasterTail(op, source, target, mode);
+    const RasterTail tail = readRasterTail(op);
     checkRasterSize(pm, in_.offset());
     checkRasterFitsData(pm, in_);
     if (!chargeDecoding(pm.bounds.size())) return;
     QImage image = readIndexedPixels(in_, pm, op >= 0x98);
     // A one-bit bitmap drawn in "or" mode leaves its clear bits transparent.
-    if (!pm.isPixMap && (mode & 0x07) == 1) image.setColor(0, qRgba(0, 0, 0, 0));
-    drawRaster(image, pm.bounds, source, target);
+    if (!pm.isPixMap && (tail.mode & 0x07) == 1) image.setColor(0, qRgba(0, 0, 0, 0));
+    drawRaster(image, pm.bounds, tail);
   }
 
   void directBits(int op) {
@@ -904,26 +944,25 @@ class PictPainter {
     pm.rowBytes = in_.u16() & 0x3FFF;
     pm.bounds = in_.rect();
     readPixMapFields(in_, pm);
-    QRect source, target;
-    int mode = 0;
-    readRasterTail(op, source, target, mode);
+    const RasterTail tail = readRasterTail(op);
     checkRasterSize(pm, in_.offset());
     if (pm.pixelSize != 16 && pm.pixelSize != 32)
       damaged(QStringLiteral("direct pixels of %1 bits").arg(pm.pixelSize), in_.offset());
     checkRasterFitsData(pm, in_);
     if (!chargeDecoding(pm.bounds.size())) return;
-    drawRaster(readDirectPixels(in_, pm), pm.bounds, source, target);
+    drawRaster(readDirectPixels(in_, pm), pm.bounds, tail);
   }
 
   bool chargeDecoding(QSize size) { return charge(qint64(size.width()) * size.height()); }
 
-  void drawRaster(const QImage &image, const QRect &bounds, const QRect &source,
-                  const QRect &target) {
-    const QRectF from = QRectF(source).translated(-bounds.left(), -bounds.top());
-    if (!charge(pixelsCovered(QRectF(target)))) return;
+  void drawRaster(const QImage &image, const QRect &bounds, const RasterTail &tail) {
+    const QRectF from = QRectF(tail.source).translated(-bounds.left(), -bounds.top());
+    if (tail.mask && tail.mask->isEmpty()) return;
+    if (!chargeDrawing(pixelsCovered(QRectF(tail.target)))) return;
     painter_.save();
+    if (tail.mask) painter_.setClipRegion(*tail.mask, Qt::IntersectClip);
     painter_.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter_.drawImage(QRectF(target), image, from);
+    painter_.drawImage(QRectF(tail.target), image, from);
     painter_.restore();
   }
 
@@ -953,7 +992,7 @@ class PictPainter {
     const QTransform matrix(m[0], m[1], m[3], m[4], m[6], m[7]);
     const QRectF target = matrix.mapRect(QRectF(source));
     QImage image = decodeCompressed(encoded);
-    if (image.isNull() || !charge(pixelsCovered(target))) return;
+    if (image.isNull() || !chargeDrawing(pixelsCovered(target))) return;
     painter_.save();
     painter_.setRenderHint(QPainter::SmoothPixmapTransform);
     painter_.drawImage(target, image);
@@ -961,10 +1000,16 @@ class PictPainter {
   }
 
   QImage decodeCompressed(const QByteArray &encoded) {
+    // Named, so that Qt does not load every image plugin to probe the data.
+    const char *format = encoded.startsWith("\xFF\xD8\xFF")  ? "jpeg"
+                         : encoded.startsWith("\x89PNG\r\n") ? "png"
+                                                             : nullptr;
+    if (!format) return {};
     QBuffer buffer;
     buffer.setData(encoded);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
     reader.setAllocationLimit(kDecoderAllocationLimitMb);
     const QSize size = reader.size();
     if (!size.isValid() || size.width() > kMaxPixelEdge || size.height() > kMaxPixelEdge ||
@@ -996,6 +1041,7 @@ class PictPainter {
   int face_ = 0;
   int fontId_ = 0;
   QString fontFamily_;
+  bool clipEmpty_ = false;
   QRect lastRect_, lastRRect_, lastOval_, lastArcRect_;
   QRegion lastRegion_;
   QPolygonF lastPolygon_;
@@ -1007,23 +1053,28 @@ bool looksLikePict(const QByteArray &data) { return pictStart(data) >= 0; }
 
 QSizeF pictNaturalSizeInches(const QByteArray &data) { return readHeader(data).sizeInches; }
 
-QImage renderPict(const QByteArray &data, QSize pixelSize, PictRenderStats *stats) {
+QImage renderPict(const QByteArray &data, QSize pixelSize, PictRenderStats *stats,
+                  const RenderView &view) {
   const PictHeader header = readHeader(data);
-  checkPixelSize(pixelSize, QStringLiteral("picture"));
-  QImage image(pixelSize, QImage::Format_RGB32);
-  if (image.isNull()) throw morvane::Error(QStringLiteral("Not enough memory for the picture"));
-  image.fill(Qt::white);
+  if (pixelSize.width() <= 0 || pixelSize.height() <= 0)
+    checkPixelSize(pixelSize, QStringLiteral("picture"));
+  const QRect visible = view.visibleIn(pixelSize);
+  checkPixelSize(visible.size(), QStringLiteral("picture"));
+  QImage image(visible.size(), QImage::Format_RGB32);
+  if (image.isNull()) damaged(QStringLiteral("not enough memory for the picture"), 0);
+  image.fill(view.background);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   const QRect &frame = header.frame;
+  painter.translate(-visible.left(), -visible.top());
   painter.scale(double(pixelSize.width()) / frame.width(),
                 double(pixelSize.height()) / frame.height());
   painter.translate(-frame.left(), -frame.top());
   PictRenderStats local;
   PictRenderStats &used = stats ? *stats : local;
   used = PictRenderStats{};
-  used.workLimit = workLimitFor(pixelSize);
+  used.workLimit = workLimitFor(visible.size());
   PictPainter(data, header, painter, used).run();
   return image;
 }

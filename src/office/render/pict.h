@@ -4,13 +4,17 @@
 // 512-byte file preamble), drawn with QPainter. Covers the raster opcodes
 // real files use (BitsRect, PackBits, DirectBits, QuickTime-compressed JPEG),
 // lines, rectangles, ovals, arcs, polygons, regions (by their bounds) and
-// text; other opcodes are skipped by their documented lengths. Damage throws
-// morvane::Error.
+// text; other opcodes are skipped by their documented lengths. A picture
+// without a readable header throws morvane::PictureError; damage further on
+// ends the drawing and keeps what is drawn (PictRenderStats::damage says why).
 
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QSizeF>
+#include <QString>
+
+#include "office/render/drawingwork.h"
 
 namespace office::render {
 
@@ -28,11 +32,16 @@ struct PictRenderStats {
   qint64 work = 0;
   qint64 workLimit = 0;
   int opcodes = 0;
+  int drawn = 0;  // drawing operations carried out
   bool stoppedEarly = false;
+  QString damage;  // why the opcodes stopped before the end, if they did
 };
 
-// Draws the whole picture frame onto a white image of pixelSize. A picture
-// whose drawing would cost more than its work limit is drawn up to that point.
-QImage renderPict(const QByteArray &data, QSize pixelSize, PictRenderStats *stats = nullptr);
+// Draws the picture frame scaled to pixelSize; the image holds view's
+// visible part of it (all of it by default) on view's background. A picture
+// whose drawing would cost more than its work limit (set by the image's
+// size) is drawn up to that point.
+QImage renderPict(const QByteArray &data, QSize pixelSize, PictRenderStats *stats = nullptr,
+                  const RenderView &view = {});
 
 }  // namespace office::render

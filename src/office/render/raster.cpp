@@ -2,10 +2,10 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "common/bytereader.h"
 #include "common/error.h"
@@ -14,7 +14,6 @@ namespace office::render {
 
 namespace {
 
-constexpr int kJpegQuality = 90;
 constexpr int kBmpFileHeaderSize = 14;
 constexpr quint32 kBiBitfields = 3;
 constexpr quint32 kBiAlphaBitfields = 6;
@@ -22,7 +21,7 @@ constexpr quint32 kCoreHeaderSize = 12;
 constexpr quint32 kInfoHeaderSize = 40;
 
 [[noreturn]] void damaged(const QString &what) {
-  throw morvane::Error(QStringLiteral("The picture is damaged or cannot be read (%1)").arg(what));
+  throw morvane::PictureError(QStringLiteral("the picture cannot be read (%1)").arg(what));
 }
 
 bool isValidBitCount(int bits) {
@@ -43,7 +42,20 @@ void putLe32(QByteArray &out, quint32 v) {
   for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
 }
 
-const char *qtFormatFor(BlipFormat format) {
+bool startsWith(const QByteArray &data, const char *signature, qsizetype length) {
+  return data.size() >= length &&
+         std::memcmp(data.constData(), signature, std::size_t(length)) == 0;
+}
+
+// The Qt image format of a stored bitmap: by its leading bytes when they
+// show one (the stored type is sometimes wrong), else by the declared type.
+// Naming it keeps Qt from loading every image plugin to probe the data.
+const char *qtFormatFor(const QByteArray &data, BlipFormat format) {
+  if (startsWith(data, "\xFF\xD8\xFF", 3)) return "jpeg";
+  if (startsWith(data, "\x89PNG", 4)) return "png";
+  if (startsWith(data, "II*\0", 4) || startsWith(data, "MM\0*", 4)) return "tiff";
+  if (startsWith(data, "GIF8", 4)) return "gif";
+  if (startsWith(data, "BM", 2) && format != BlipFormat::Dib) return "bmp";
   switch (format) {
     case BlipFormat::Jpeg:
       return "jpeg";
@@ -58,20 +70,10 @@ const char *qtFormatFor(BlipFormat format) {
   }
 }
 
-// Pictures up to kFreePixels decode whatever their size in bytes; bigger ones
-// need at least one stored byte per kMaxPixelsPerByte pixels, so a few bytes
-// claiming a huge image cannot make the decoder allocate hundreds of megabytes.
-constexpr qint64 kFreePixels = 16LL * 1024 * 1024;
-constexpr qint64 kMaxPixelsPerByte = 256;
-
-void checkSizeAgainstData(QSize size, qsizetype byteCount) {
-  const qint64 pixels = qint64(size.width()) * size.height();
-  if (pixels > kFreePixels && pixels > kMaxPixelsPerByte * byteCount)
-    damaged(QStringLiteral("%1 x %2 pixels claimed by %3 bytes")
-                .arg(size.width())
-                .arg(size.height())
-                .arg(byteCount));
-}
+// Qt decodes a picture whole: beyond kFreePixels, a picture needs one stored
+// byte per kQtPixelsPerByte pixels, so a few bytes cannot make it allocate
+// hundreds of megabytes.
+constexpr qint64 kQtPixelsPerByte = 256;
 
 QImage decodeWithQt(const QByteArray &bytes, const char *format) {
   QBuffer buffer;
@@ -80,13 +82,9 @@ QImage decodeWithQt(const QByteArray &bytes, const char *format) {
   QImageReader reader(&buffer, format);
   reader.setAutoTransform(false);
   reader.setAllocationLimit(kDecoderAllocationLimitMb);
-  // Fall back to detection when the stored type is wrong (it sometimes is).
-  reader.setDecideFormatFromContent(true);
+  reader.setAutoDetectImageFormat(false);
   const QSize size = reader.size();
-  if (size.isValid()) {
-    checkPixelSize(size, QStringLiteral("picture"));
-    checkSizeAgainstData(size, bytes.size());
-  }
+  if (size.isValid()) checkSizeAgainstData(size, bytes.size(), kQtPixelsPerByte);
   QImage image;
   if (!reader.read(&image) || image.isNull()) damaged(reader.errorString());
   checkPixelSize(image.size(), QStringLiteral("picture"));
@@ -95,15 +93,25 @@ QImage decodeWithQt(const QByteArray &bytes, const char *format) {
 
 }  // namespace
 
+void checkSizeAgainstData(QSize size, qsizetype byteCount, qint64 maxPixelsPerByte) {
+  checkPixelSize(size, QStringLiteral("picture"));
+  const qint64 pixels = qint64(size.width()) * size.height();
+  if (pixels > kFreePixels && pixels > maxPixelsPerByte * byteCount)
+    damaged(QStringLiteral("%1 x %2 pixels claimed by %3 bytes")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(byteCount));
+}
+
 void checkPixelSize(QSize size, const QString &what) {
   if (size.width() <= 0 || size.height() <= 0)
     damaged(QStringLiteral("%1 has no pixels").arg(what));
   if (size.width() > kMaxPixelEdge || size.height() > kMaxPixelEdge ||
       qint64(size.width()) * size.height() > kMaxPixels)
-    throw morvane::Error(QStringLiteral("The %1 is too large (%2 x %3 pixels)")
-                             .arg(what)
-                             .arg(size.width())
-                             .arg(size.height()));
+    throw morvane::PictureError(QStringLiteral("the %1 is too large (%2 x %3 pixels)")
+                                    .arg(what)
+                                    .arg(size.width())
+                                    .arg(size.height()));
 }
 
 QSize clampPixelSize(QSize size) {
@@ -161,55 +169,47 @@ QByteArray bmpFileHeaderForDib(const QByteArray &dib) {
 
 QImage decodeBitmap(const PictureSource &picture) {
   if (picture.data.isEmpty()) damaged(QStringLiteral("no picture data"));
-  if (picture.format == BlipFormat::Dib)
+  const char *format = qtFormatFor(picture.data, picture.format);
+  if (picture.format == BlipFormat::Dib && std::strcmp(format, "bmp") == 0)
     return decodeWithQt(bmpFileHeaderForDib(picture.data) + picture.data, "bmp");
-  return decodeWithQt(picture.data, qtFormatFor(picture.format));
+  return decodeWithQt(picture.data, format);
 }
 
-QImage cropImage(const QImage &image, const Crop &crop) {
-  if (crop.isNone()) return image;
-  const double w = image.width(), h = image.height();
+Placement placementFor(QSize picture, const Crop &crop) {
+  const double w = picture.width(), h = picture.height();
   const double left = std::round(crop.left * w), right = std::round(crop.right * w);
   const double top = std::round(crop.top * h), bottom = std::round(crop.bottom * h);
   const double outW = w - left - right, outH = h - top - bottom;
   if (!(outW >= 1 && outH >= 1 && outW <= kMaxPixelEdge && outH <= kMaxPixelEdge))
-    damaged(QStringLiteral("crop leaves %1 x %2 pixels").arg(outW).arg(outH));
-  const QSize outSize{int(outW), int(outH)};
-  checkPixelSize(outSize, QStringLiteral("cropped picture"));
-  if (left >= 0 && top >= 0 && right >= 0 && bottom >= 0)
-    return image.copy(QRect(QPoint(int(left), int(top)), outSize));
-  QImage out(outSize, QImage::Format_RGB32);
-  if (out.isNull())
-    throw morvane::Error(QStringLiteral("Not enough memory for the cropped picture"));
-  out.fill(Qt::white);
+    damaged(QStringLiteral("its crop leaves %1 x %2 pixels").arg(outW).arg(outH));
+  const QSize output{int(outW), int(outH)};
+  checkPixelSize(output, QStringLiteral("cropped picture"));
+  return {output, QPoint(int(-left), int(-top))};
+}
+
+QImage cropImage(const QImage &image, const Crop &crop, QColor background) {
+  if (crop.isNone()) return image;
+  const Placement place = placementFor(image.size(), crop);
+  const QRect inside(-place.origin, place.output);
+  if (image.rect().contains(inside)) return image.copy(inside);
+  QImage out(place.output, QImage::Format_RGB32);
+  if (out.isNull()) damaged(QStringLiteral("not enough memory for the cropped picture"));
+  out.fill(background);
   QPainter painter(&out);
-  painter.drawImage(QPoint(int(-left), int(-top)), image);
+  painter.drawImage(place.origin, image);
   return out;
 }
 
-QImage flattenOnWhite(const QImage &image) {
+QImage flatten(const QImage &image, QColor background) {
   if (!image.hasAlphaChannel()) return image.convertToFormat(QImage::Format_RGB32);
   QImage out(image.size(), QImage::Format_RGB32);
-  if (out.isNull()) throw morvane::Error(QStringLiteral("Not enough memory for the picture"));
+  if (out.isNull()) damaged(QStringLiteral("not enough memory for the picture"));
   out.setDotsPerMeterX(image.dotsPerMeterX());
   out.setDotsPerMeterY(image.dotsPerMeterY());
-  out.fill(Qt::white);
+  out.fill(background);
   QPainter painter(&out);
   painter.drawImage(QPoint(0, 0), image);
   return out;
-}
-
-QByteArray encodeJpeg(const QImage &image) {
-  QBuffer buffer;
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "jpg");
-  writer.setQuality(kJpegQuality);
-  writer.setProgressiveScanWrite(false);
-  writer.setOptimizedWrite(true);
-  if (!writer.write(image))
-    throw morvane::Error(
-        QStringLiteral("Cannot encode the picture as JPEG: %1").arg(writer.errorString()));
-  return buffer.data();
 }
 
 }  // namespace office::render

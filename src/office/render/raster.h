@@ -1,10 +1,12 @@
 #pragma once
 
-// Bitmap handling for picture export: decoding stored bitmaps with Qt's image
-// codecs, turning a bare DIB into a BMP file, cropping, flattening onto white
-// and encoding a baseline JPEG. Every failure throws morvane::Error.
+// Bitmap handling for picture export: limits on pixel sizes, decoding the
+// stored bitmaps that Qt's image codecs read whole (TIFF, DIB, GIF), turning
+// a bare DIB into a BMP file, cropping and flattening an image in memory.
+// A picture that cannot be decoded throws morvane::PictureError.
 
 #include <QByteArray>
+#include <QColor>
 #include <QImage>
 #include <QSize>
 
@@ -21,6 +23,11 @@ inline constexpr int kDecoderAllocationLimitMb = 256;
 // Throws unless size is non-empty and within the limits above.
 void checkPixelSize(QSize size, const QString &what);
 
+// Pictures up to kFreePixels decode whatever their size in bytes; bigger
+// ones need at least one stored byte per maxPixelsPerByte pixels.
+inline constexpr qint64 kFreePixels = 16LL * 1024 * 1024;
+void checkSizeAgainstData(QSize size, qsizetype byteCount, qint64 maxPixelsPerByte);
+
 // Shrinks size (keeping its aspect) until it fits the limits; at least 1x1.
 QSize clampPixelSize(QSize size);
 
@@ -28,17 +35,24 @@ QSize clampPixelSize(QSize size);
 // offset of the pixel bits worked out from the DIB's own header.
 QByteArray bmpFileHeaderForDib(const QByteArray &dib);
 
-// Decodes a stored bitmap (JPEG, PNG, TIFF, DIB) at its own pixel size.
+// Decodes a stored bitmap whole with Qt, at its own pixel size.
 QImage decodeBitmap(const PictureSource &picture);
 
+// Where a crop puts a picture on its output: the output's size, and the
+// output pixel at which the picture's top left pixel lands. The fractions
+// are rounded to whole pixels; throws morvane::PictureError when the crop
+// leaves no pixel or too many.
+struct Placement {
+  QSize output;
+  QPoint origin;
+};
+Placement placementFor(QSize picture, const Crop &crop);
+
 // Crops by fractions of each edge; negative fractions extend the picture and
-// the new area is white. Returns the image unchanged when crop is none.
-QImage cropImage(const QImage &image, const Crop &crop);
+// the new area is background. Returns the image unchanged when crop is none.
+QImage cropImage(const QImage &image, const Crop &crop, QColor background = Qt::white);
 
-// An opaque RGB32 copy of image with any transparency composited onto white.
-QImage flattenOnWhite(const QImage &image);
-
-// A baseline JPEG of image (quality 90, not progressive).
-QByteArray encodeJpeg(const QImage &image);
+// An opaque RGB32 copy of image with any transparency composited onto background.
+QImage flatten(const QImage &image, QColor background);
 
 }  // namespace office::render

@@ -1,13 +1,22 @@
 #include "office/render/metafile/dib.h"
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImageReader>
 #include <QtEndian>
 #include <algorithm>
+#include <cstdlib>
 
 namespace office::render::metafile {
 namespace {
 
-constexpr std::int64_t kMaxDibPixels = 40'000'000;
+constexpr std::int64_t kMaxDibPixels = 16'000'000;
+// Pixel data shorter than this share of what the header needs is refused
+// rather than padded: a few bytes must not make a bitmap of millions of
+// pixels. Run-length data holds at most this many pixels per byte.
+constexpr std::size_t kMinStoredShare = 2;
+constexpr std::int64_t kMaxRlePixelsPerByte = 128;
+constexpr std::size_t kSlackBytes = 4096;
 constexpr std::uint32_t kCoreHeader = 12;
 enum Compression { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiJpeg = 4, BiPng = 5 };
 
@@ -68,8 +77,16 @@ bool readLayout(const std::uint8_t *info, std::size_t size, DibLayout &d) {
 }
 
 // A BMP file: 14-byte file header, the DIB header and table, then the bits.
+bool bitsPlausible(const DibLayout &d, std::size_t bitsSize) {
+  const std::int64_t pixels = d.width * (d.height < 0 ? -d.height : d.height);
+  if (d.compression == BiRle8 || d.compression == BiRle4)
+    return pixels <= kMaxRlePixelsPerByte * std::int64_t(bitsSize) + std::int64_t(kSlackBytes);
+  return bitsSize * kMinStoredShare + kSlackBytes >= d.bitsBytes;
+}
+
 QImage decodeAsBmp(const DibLayout &d, const std::uint8_t *info, std::size_t infoSize,
                    const std::uint8_t *bits, std::size_t bitsSize) {
+  if (!bitsPlausible(d, bitsSize)) return {};
   std::size_t headerAndTable = std::min(infoSize, std::size_t(d.headerSize) + d.tableBytes);
   std::size_t tablePad = std::size_t(d.headerSize) + d.tableBytes - headerAndTable;
   bool compressed = d.compression == BiRle8 || d.compression == BiRle4;
@@ -84,9 +101,11 @@ QImage decodeAsBmp(const DibLayout &d, const std::uint8_t *info, std::size_t inf
   std::copy(info, info + headerAndTable, out + 14);
   std::copy(bits, bits + std::min(bitsSize, bitsLength), out + offBits);
   if (compressed && d.headerSize >= 40) qToLittleEndian(quint32(bitsSize), out + 14 + 20);
-  QImage image;
-  image.loadFromData(bmp, "BMP");
-  return image;
+  QBuffer buffer(&bmp);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, "bmp");
+  reader.setAutoDetectImageFormat(false);  // no probing of every image plugin
+  return reader.read();
 }
 
 // 32-bit rows, bottom-up unless the height is negative, with premultiplied alpha.
@@ -110,6 +129,19 @@ QImage decodeWithAlpha(const DibLayout &d, const std::uint8_t *bits, std::size_t
   return image;
 }
 
+// A JPEG or PNG carried as a DIB's bits, decoded by Qt with the format named.
+QImage decodeEmbedded(const std::uint8_t *bits, std::size_t bitsSize, const char *format) {
+  QByteArray bytes = QByteArray::fromRawData(
+      reinterpret_cast<const char *>(bits), qsizetype(std::min<std::size_t>(bitsSize, 0x7FFFFFFF)));
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, format);
+  reader.setAutoDetectImageFormat(false);
+  const QSize size = reader.size();
+  if (!size.isValid() || qint64(size.width()) * size.height() > kMaxDibPixels) return {};
+  return reader.read();
+}
+
 }  // namespace
 
 QImage dibToImage(const std::uint8_t *info, std::size_t infoSize, const std::uint8_t *bits,
@@ -117,14 +149,22 @@ QImage dibToImage(const std::uint8_t *info, std::size_t infoSize, const std::uin
   DibLayout d;
   if (!info || !readLayout(info, infoSize, d)) return {};
   if (withAlpha && d.bitCount == 32 && (d.compression == BiRgb || d.compression == BiBitfields))
-    return decodeWithAlpha(d, bits, bitsSize);
-  if (d.compression == BiJpeg || d.compression == BiPng) {
-    QImage image;
-    image.loadFromData(bits, int(std::min<std::size_t>(bitsSize, 0x7FFFFFFF)));
-    return image;
-  }
+    return bitsPlausible(d, bitsSize) ? decodeWithAlpha(d, bits, bitsSize) : QImage();
+  if (d.compression == BiJpeg || d.compression == BiPng)
+    return decodeEmbedded(bits, bitsSize, d.compression == BiJpeg ? "jpeg" : "png");
   if (d.bitCount == 0) return {};
   return decodeAsBmp(d, info, infoSize, bits, bitsSize);
+}
+
+qint64 dibPixelCount(const std::uint8_t *info, std::size_t infoSize) {
+  if (!info || infoSize < 4) return 0;
+  const std::uint32_t headerSize = le32(info);
+  if (headerSize == kCoreHeader && infoSize >= kCoreHeader)
+    return qint64(le16(info + 4)) * std::abs(std::int16_t(le16(info + 6)));
+  if (headerSize < 40 || infoSize < 40) return 0;
+  const std::int64_t width = std::int32_t(le32(info + 4));
+  const std::int64_t height = std::int32_t(le32(info + 8));
+  return width > 0 ? width * (height < 0 ? -height : height) : 0;
 }
 
 QImage packedDibToImage(const std::uint8_t *dib, std::size_t size) {

@@ -5,6 +5,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "common/bytereader.h"
 #include "common/error.h"
@@ -147,14 +148,24 @@ QPolygonF points(morvane::ByteReader &r, std::uint32_t count, bool sixteenBit) {
   return result;
 }
 
-std::vector<QPolygonF> polyPoints(morvane::ByteReader &r, bool sixteenBit) {
+// The points of a record, charged before they are read.
+std::optional<QPolygonF> chargedPoints(morvane::ByteReader &r, std::uint32_t count, bool sixteenBit,
+                                       GdiPlayer &gdi) {
+  count = std::uint32_t(std::min<std::size_t>(count, r.remaining() / (sixteenBit ? 4 : 8)));
+  if (!gdi.chargePoints(count)) return std::nullopt;
+  return points(r, count, sixteenBit);
+}
+
+std::vector<QPolygonF> polyPoints(morvane::ByteReader &r, bool sixteenBit, GdiPlayer &gdi) {
   r.skip(16);  // bounds
   std::uint32_t polys = r.u32();
   std::uint32_t total = r.u32();
   polys = std::uint32_t(std::min<std::size_t>(polys, r.remaining() / 4));
   std::vector<std::uint32_t> counts(polys);
   for (auto &c : counts) c = r.u32();
-  QPolygonF all = points(r, total, sixteenBit);
+  const std::optional<QPolygonF> charged = chargedPoints(r, total, sixteenBit, gdi);
+  if (!charged) return {};
+  const QPolygonF &all = *charged;
   std::vector<QPolygonF> result;
   qsizetype at = 0;
   for (std::uint32_t c : counts) {
@@ -196,15 +207,21 @@ GdiFont logFontW(morvane::ByteReader &r) {
   return font;
 }
 
-// A DIB referred to by offsets from the start of the record.
-QImage recordDib(const morvane::ByteReader &record, std::uint32_t offBmi, std::uint32_t cbBmi,
-                 std::uint32_t offBits, std::uint32_t cbBits, bool withAlpha = false) {
+// A DIB referred to by offsets from the start of the record; its pixels are
+// charged to the picture's work before it is decoded.
+QImage recordDib(GdiPlayer &gdi, const morvane::ByteReader &record, std::uint32_t offBmi,
+                 std::uint32_t cbBmi, std::uint32_t offBits, std::uint32_t cbBits,
+                 bool withAlpha = false) {
   if (cbBmi == 0) return {};
   morvane::ByteReader info = record.slice(offBmi, cbBmi);
+  const qint64 pixels = dibPixelCount(info.data(), info.size());
+  if (!gdi.chargeBitmap(pixels)) return {};
   morvane::ByteReader bits = record.slice(
       offBits, std::min<std::uint64_t>(
                    cbBits, record.size() - std::min<std::uint64_t>(offBits, record.size())));
-  return dibToImage(info.data(), info.size(), bits.data(), bits.size(), withAlpha);
+  QImage image = dibToImage(info.data(), info.size(), bits.data(), bits.size(), withAlpha);
+  if (image.isNull() && pixels > 0) gdi.noteRefusedBitmap(pixels, bits.size());
+  return image;
 }
 
 // The DIB's rows run bottom-up when its height is positive.
@@ -303,7 +320,7 @@ void EmfPlayer::createPatternBrush(morvane::ByteReader &r, const morvane::ByteRe
   object.brush.style = 3;
   object.brush.color = Qt::gray;
   try {
-    object.brush.pattern = recordDib(record, offBmi, cbBmi, offBits, cbBits);
+    object.brush.pattern = recordDib(gdi_, record, offBmi, cbBmi, offBits, cbBits);
   } catch (const morvane::Error &) {
   }
   gdi_.createObject(index, object);
@@ -360,7 +377,7 @@ void EmfPlayer::bitBlt(morvane::ByteReader &r, const morvane::ByteReader &record
     gdi_.patBlt(dest, rop);
     return;
   }
-  QImage image = recordDib(record, offBmi, cbBmi, offBits, cbBits);
+  QImage image = recordDib(gdi_, record, offBmi, cbBmi, offBits, cbBits);
   gdi_.stretchImage(dest, image, QRectF(xSrc, ySrc, cxSrc, cySrc), rop);
 }
 
@@ -375,7 +392,7 @@ void EmfPlayer::alphaBlend(morvane::ByteReader &r, const morvane::ByteReader &re
   r.skip(24 + 4 + 4);
   std::uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32();
   double cxSrc = r.i32(), cySrc = r.i32();
-  QImage image = recordDib(record, offBmi, cbBmi, offBits, cbBits, sourceAlpha);
+  QImage image = recordDib(gdi_, record, offBmi, cbBmi, offBits, cbBits, sourceAlpha);
   gdi_.blendImage(QRectF(x, y, cx, cy), image, QRectF(xSrc, ySrc, cxSrc, cySrc), constantAlpha);
 }
 
@@ -391,6 +408,7 @@ void EmfPlayer::polyDraw(morvane::ByteReader &r, bool sixteenBit) {
   r.skip(16);
   std::uint32_t count = r.u32();
   count = std::uint32_t(std::min<std::size_t>(count, r.remaining() / (sixteenBit ? 5 : 9)));
+  if (!gdi_.chargePoints(count)) return;
   QPolygonF pts = points(r, count, sixteenBit);
   std::vector<std::uint8_t> types(count);
   for (auto &t : types) t = r.u8();
@@ -404,7 +422,7 @@ void EmfPlayer::stretchDiBits(morvane::ByteReader &r, const morvane::ByteReader 
   r.u32();  // usage
   std::uint32_t rop = r.u32();
   double cx = r.i32(), cy = r.i32();
-  QImage image = recordDib(record, offBmi, cbBmi, offBits, cbBits);
+  QImage image = recordDib(gdi_, record, offBmi, cbBmi, offBits, cbBits);
   if (image.isNull()) return;
   // The source rectangle of a bottom-up DIB counts rows from the bottom.
   if (bottomUp(record, offBmi, cbBmi)) ySrc = image.height() - ySrc - cySrc;
@@ -415,7 +433,7 @@ void EmfPlayer::setDiBitsToDevice(morvane::ByteReader &r, const morvane::ByteRea
   r.skip(16);
   double x = r.i32(), y = r.i32(), xSrc = r.i32(), ySrc = r.i32(), cx = r.i32(), cy = r.i32();
   std::uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32();
-  QImage image = recordDib(record, offBmi, cbBmi, offBits, cbBits);
+  QImage image = recordDib(gdi_, record, offBmi, cbBmi, offBits, cbBits);
   if (image.isNull()) return;
   if (bottomUp(record, offBmi, cbBmi)) ySrc = image.height() - ySrc - cy;
   gdi_.stretchImage(QRectF(x, y, cx, cy), image, QRectF(xSrc, ySrc, cx, cy), kSrcCopy);
@@ -425,7 +443,7 @@ void EmfPlayer::drawPoly(std::uint32_t type, morvane::ByteReader &r) {
   bool sixteen = type >= EmrPolyBezier16;
   std::uint32_t base = sixteen ? type - EmrPolyBezier16 + EmrPolyBezier : type;
   if (base == EmrPolyPolyline || base == EmrPolyPolygon) {
-    std::vector<QPolygonF> polys = polyPoints(r, sixteen);
+    std::vector<QPolygonF> polys = polyPoints(r, sixteen, gdi_);
     if (base == EmrPolyPolygon)
       gdi_.polyPolygon(polys);
     else
@@ -433,7 +451,9 @@ void EmfPlayer::drawPoly(std::uint32_t type, morvane::ByteReader &r) {
     return;
   }
   r.skip(16);
-  QPolygonF pts = points(r, r.u32(), sixteen);
+  const std::optional<QPolygonF> charged = chargedPoints(r, r.u32(), sixteen, gdi_);
+  if (!charged) return;
+  const QPolygonF &pts = *charged;
   switch (base) {
     case EmrPolyBezier:
       gdi_.polyBezier(pts);
@@ -685,13 +705,13 @@ EmfHeader readEmfHeader(const QByteArray &data) {
   morvane::ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()),
                         std::size_t(data.size()));
   if (data.size() < 88 || r.u32() != EmrHeader)
-    throw morvane::Error(QStringLiteral("the EMF picture has no header record"));
+    throw morvane::PictureError(QStringLiteral("the EMF picture has no header record"));
   std::uint32_t size = r.u32();
   EmfHeader h;
   h.bounds = rectL(r);
   h.frame = rectL(r);
   if (r.u32() != kEmfSignature || size < 88 || size > std::size_t(data.size()))
-    throw morvane::Error(QStringLiteral("the EMF picture's header is damaged"));
+    throw morvane::PictureError(QStringLiteral("the EMF picture's header is damaged"));
   r.skip(12);  // version, bytes, records
   h.handles = r.u16();
   r.skip(2 + 12);  // reserved, description, palette entries
@@ -706,7 +726,8 @@ QSizeF emfSizeInches(const EmfHeader &h) {
   return QSizeF((h.frame.width()) / 2540.0, (h.frame.height()) / 2540.0);
 }
 
-bool playEmf(const QByteArray &data, QPainter &painter, QSize image) {
+void playEmf(const QByteArray &data, QPainter &painter, const PlayerTarget &target,
+             DrawingOutcome &outcome) {
   EmfHeader h = readEmfHeader(data);
   QSizeF perMm(96 / 25.4, 96 / 25.4);
   if (h.device.width() > 0 && h.device.height() > 0 && h.millimeters.width() > 0 &&
@@ -719,7 +740,7 @@ bool playEmf(const QByteArray &data, QPainter &painter, QSize image) {
                (h.frame.height() + 1) * perMm.height() / 100);
   if (!(frame.width() > 0 && frame.height() > 0))
     frame = QRectF(h.bounds.topLeft(), QSizeF(h.bounds.width() + 1, h.bounds.height() + 1));
-  GdiPlayer gdi = GdiPlayer::forEmf(painter, image, frame, perMm);
+  GdiPlayer gdi = GdiPlayer::forEmf(painter, target, frame, perMm);
   gdi.setObjectTableSize(h.handles);
   EmfPlayer player(gdi);
 
@@ -729,7 +750,12 @@ bool playEmf(const QByteArray &data, QPainter &painter, QSize image) {
     std::size_t start = stream.pos();
     std::uint32_t type = stream.u32();
     std::uint32_t size = stream.u32();
-    if (size < 8 || size > stream.remaining() + 8) break;  // damaged: keep what was drawn
+    if (size < 8 || size > stream.remaining() + 8) {  // damaged: keep what was drawn
+      outcome.damage = QStringLiteral("record of %1 bytes at byte %2 runs past the end of the data")
+                           .arg(size)
+                           .arg(start);
+      break;
+    }
     stream.seek(start);
     morvane::ByteReader record = stream.sub(size);
     try {
@@ -738,7 +764,9 @@ bool playEmf(const QByteArray &data, QPainter &painter, QSize image) {
       // A record shorter than its fields: skip it.
     }
   }
-  return gdi.workSpent();
+  outcome.drawn = gdi.drawn();
+  outcome.stoppedEarly = gdi.workSpent();
+  if (outcome.damage.isEmpty()) outcome.damage = gdi.refusal();
 }
 
 }  // namespace office::render::metafile

@@ -1,13 +1,14 @@
 #include "office/render/metafile/gdiplayer.h"
 
-#include "office/render/drawingwork.h"
 #include "common/symbolfonts.h"
+#include "office/render/drawingwork.h"
 
 #include <QFontMetricsF>
 #include <QtMath>
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace office::render::metafile {
 namespace {
@@ -15,6 +16,8 @@ namespace {
 constexpr std::size_t kMaxObjects = 65536;
 constexpr std::size_t kMaxSavedStates = 4096;
 constexpr double kMaxFontPixels = 5000;
+// A character drawn: shaping and rasterising cost more than a path element.
+constexpr qint64 kGlyphCost = 4 * kElementCost;
 enum PenStyle { PsSolid, PsDash, PsDot, PsDashDot, PsDashDotDot, PsNull, PsInsideFrame };
 enum BrushStyle { BsSolid, BsNull, BsHatched, BsPattern };
 enum ClipMode { RgnAnd = 1, RgnOr, RgnXor, RgnDiff, RgnCopy };
@@ -69,13 +72,45 @@ Qt::BrushStyle hatchStyle(int hatch) {
 
 GdiPlayer::GdiPlayer(QPainter &painter, QSize image)
     : painter_(painter), imageRect_(QPointF(0, 0), image) {
-  objects_.resize(16);
-  pathWorkLimit_ = workLimitFor(qint64(image.width()) * image.height());
+  setObjectTableSize(16);
+  workLimit_ = workLimitFor(qint64(image.width()) * image.height());
+}
+
+bool GdiPlayer::charge(qint64 cost) {
+  if (cost > workLimit_ - work_) {
+    work_ = workLimit_;
+    return false;
+  }
+  work_ += cost;
+  return true;
+}
+
+bool GdiPlayer::chargePoints(qint64 count) {
+  const qint64 pending = inPathBracket_ ? pathBracket_.elementCount() : 0;
+  if (count + pending > kMaxPathElements || !charge(count * kElementCost)) {
+    work_ = workLimit_;
+    return false;
+  }
+  paidElements_ += count;
+  return true;
+}
+
+bool GdiPlayer::chargeBitmap(qint64 pixels) { return charge(std::max<qint64>(pixels, 0)); }
+
+void GdiPlayer::noteRefusedBitmap(qint64 pixels, std::size_t bytes) {
+  if (refusal_.isEmpty())
+    refusal_ =
+        QStringLiteral("a bitmap of %1 pixels in %2 bytes is refused").arg(pixels).arg(bytes);
+}
+
+qint64 GdiPlayer::pixelsCovered(const QRectF &logical) const {
+  const QRectF covered = fullTransform().mapRect(logical.normalized()).intersected(imageRect_);
+  return covered.isValid() ? qint64(covered.width() + 1) * qint64(covered.height() + 1) : 0;
 }
 
 // Charges one path (in image coordinates) against the picture's work budget
 // and picks whether it is drawn antialiased; false when the budget is spent.
-bool GdiPlayer::chargePath(const QPainterPath &devicePath, double penWidth) {
+bool GdiPlayer::chargePath(const QPainterPath &devicePath, double penWidth, qint64 paidElements) {
   const double half = penWidth / 2 + 1;
   const QRectF bounds = devicePath.controlPointRect().adjusted(-half, -half, half, half);
   painter_.setRenderHint(QPainter::Antialiasing,
@@ -83,39 +118,44 @@ bool GdiPlayer::chargePath(const QPainterPath &devicePath, double penWidth) {
   const QRectF covered = bounds.intersected(imageRect_);
   const qint64 pixels =
       covered.isValid() ? qint64(covered.width() + 1) * qint64(covered.height() + 1) : 0;
-  const qint64 cost = pixels + edgeRowsOnImage(devicePath, imageRect_.height()) * kEdgeRowCost +
-                      devicePath.elementCount() * kElementCost;
-  if (cost > pathWorkLimit_ - pathWork_) {
-    pathWork_ = pathWorkLimit_;
+  const qint64 elements = std::max<qint64>(0, devicePath.elementCount() - paidElements);
+  if (!charge(pixels + edgeRowsOnImage(devicePath, imageRect_.height()) * kEdgeRowCost +
+              elements * kElementCost))
     return false;
-  }
-  pathWork_ += cost;
+  ++drawn_;
   return true;
 }
 
-GdiPlayer GdiPlayer::forEmf(QPainter &painter, QSize image, const QRectF &deviceFrame,
-                            QSizeF pixelsPerMm) {
-  GdiPlayer player(painter, image);
+// The whole picture's frame onto the full size, moved so that the visible
+// part starts at the image's top left corner.
+QTransform GdiPlayer::placeOnImage(const QRectF &frame, const PlayerTarget &target) {
+  return windowToViewport(frame.topLeft(), frame.size(), QPointF(0, 0), target.full) *
+         QTransform::fromTranslate(-target.visible.left(), -target.visible.top());
+}
+
+GdiPlayer GdiPlayer::forEmf(QPainter &painter, const PlayerTarget &target,
+                            const QRectF &deviceFrame, QSizeF pixelsPerMm) {
+  GdiPlayer player(painter, target.visible.size());
   QRectF frame = deviceFrame;
-  if (!(frame.width() > 0) || !(frame.height() > 0)) frame = QRectF(QPointF(0, 0), image);
-  player.deviceToImage_ = windowToViewport(frame.topLeft(), frame.size(), QPointF(0, 0), image);
+  if (!(frame.width() > 0) || !(frame.height() > 0)) frame = QRectF(QPointF(0, 0), target.full);
+  player.deviceToImage_ = placeOnImage(frame, target);
   if (pixelsPerMm.width() > 0 && pixelsPerMm.height() > 0 && finite(pixelsPerMm.width()) &&
       finite(pixelsPerMm.height()))
     player.pixelsPerMm_ = pixelsPerMm;
   return player;
 }
 
-GdiPlayer GdiPlayer::forWmf(QPainter &painter, QSize image, const QRectF &frameIn) {
-  GdiPlayer player(painter, image);
+GdiPlayer GdiPlayer::forWmf(QPainter &painter, const PlayerTarget &target, const QRectF &frameIn) {
+  GdiPlayer player(painter, target.visible.size());
   QRectF frame = frameIn;
   if (!(frame.width() != 0 && frame.height() != 0 && finite(frame.width()) &&
         finite(frame.height())))
-    frame = QRectF(QPointF(0, 0), image);
+    frame = QRectF(QPointF(0, 0), target.full);
   // The player's device is the frame itself: the window starts equal to the
   // viewport, both covering the frame, so that records that scale or move
   // the viewport relative to its start keep their meaning.
   player.wmf_ = true;
-  player.deviceToImage_ = windowToViewport(frame.topLeft(), frame.size(), QPointF(0, 0), image);
+  player.deviceToImage_ = placeOnImage(frame, target);
   player.dc_.mapMode = MmAnisotropic;
   player.dc_.windowOrg = player.dc_.viewportOrg = frame.topLeft();
   player.dc_.windowExt = player.dc_.viewportExt = frame.size();
@@ -125,7 +165,10 @@ GdiPlayer GdiPlayer::forWmf(QPainter &painter, QSize image, const QRectF &frameI
 // ---- object table ----
 
 void GdiPlayer::setObjectTableSize(std::size_t count) {
-  objects_.resize(std::clamp<std::size_t>(count, 1, kMaxObjects));
+  const std::size_t size = std::clamp<std::size_t>(count, 1, kMaxObjects);
+  objects_.assign(size, GdiObject{});
+  freeSlots_.clear();
+  for (std::uint32_t i = 0; i < size; ++i) freeSlots_.insert(freeSlots_.end(), i);
 }
 
 GdiObject *GdiPlayer::objectAt(std::uint32_t index) {
@@ -134,17 +177,24 @@ GdiObject *GdiPlayer::objectAt(std::uint32_t index) {
 
 void GdiPlayer::createObject(std::uint32_t index, const GdiObject &object) {
   if (index >= kMaxObjects) return;
-  if (index >= objects_.size()) objects_.resize(index + 1);
+  while (objects_.size() <= index) {
+    freeSlots_.insert(freeSlots_.end(), std::uint32_t(objects_.size()));
+    objects_.emplace_back();
+  }
   objects_[index] = object;
+  if (object.kind == GdiObject::Kind::Empty)
+    freeSlots_.insert(index);
+  else
+    freeSlots_.erase(index);
 }
 
+// The lowest free slot, found in logarithmic time: a metafile creating
+// thousands of objects must not cost the square of their number.
 void GdiPlayer::createObject(const GdiObject &object) {
-  auto free = std::find_if(objects_.begin(), objects_.end(),
-                           [](const GdiObject &o) { return o.kind == GdiObject::Kind::Empty; });
-  if (free != objects_.end()) {
-    *free = object;
+  if (!freeSlots_.empty()) {
+    createObject(*freeSlots_.begin(), object);
   } else if (objects_.size() < kMaxObjects) {
-    objects_.push_back(object);
+    createObject(std::uint32_t(objects_.size()), object);
   }
 }
 
@@ -211,7 +261,7 @@ void GdiPlayer::selectObject(std::uint32_t index) {
 }
 
 void GdiPlayer::deleteObject(std::uint32_t index) {
-  if (GdiObject *object = objectAt(index)) *object = GdiObject{};
+  if (objectAt(index)) createObject(index, GdiObject{});
 }
 
 // ---- state and mapping ----
@@ -363,6 +413,10 @@ void GdiPlayer::combineClip(const QPainterPath &area, int mode) {
   } else {
     current.addRect(imageRect_);
   }
+  // Path operations take time growing with the product of the two paths'
+  // sizes.
+  const qint64 product = qint64(current.elementCount()) * qint64(area.elementCount());
+  if (!charge((current.elementCount() + area.elementCount()) * kElementCost + product)) return;
   switch (mode) {
     case RgnAnd:
       dc_.clip = current.intersected(area);
@@ -405,6 +459,8 @@ void GdiPlayer::selectDeviceClipRects(const std::vector<QRectF> &rects, int mode
     resetClip();
     return;
   }
+  const qint64 count = qint64(rects.size());
+  if (!charge(count * count + count * kElementCost)) return;  // simplified() is quadratic
   QPainterPath area;
   area.setFillRule(Qt::WindingFill);
   for (const QRectF &r : rects) area.addPolygon(deviceToImage_.map(QPolygonF(r.normalized())));
@@ -498,8 +554,14 @@ QBrush GdiPlayer::deviceBrush(const QTransform &full) const {
 }
 
 void GdiPlayer::emitPath(const QPainterPath &path, bool fill, bool stroke) {
+  const qint64 paid = std::exchange(paidElements_, 0);
   QTransform full = fullTransform();
   if (inPathBracket_) {
+    const qint64 unpaid = std::max<qint64>(0, path.elementCount() - paid);
+    if (pathBracket_.elementCount() + unpaid > kMaxPathElements || !charge(unpaid * kElementCost)) {
+      work_ = workLimit_;
+      return;
+    }
     pathBracket_.addPath(full.map(path));
     return;
   }
@@ -507,7 +569,8 @@ void GdiPlayer::emitPath(const QPainterPath &path, bool fill, bool stroke) {
   QPainterPath p = path;
   p.setFillRule(fillRule());
   const QPen pen = stroke ? makePen(full) : QPen(Qt::NoPen);
-  if (!chargePath(full.map(p), stroke ? pen.widthF() * std::sqrt(std::abs(full.determinant())) : 0))
+  if (!chargePath(full.map(p), stroke ? pen.widthF() * std::sqrt(std::abs(full.determinant())) : 0,
+                  paid))
     return;
   if (fill && dc_.brush.style == BsHatched && dc_.bkMode == 2) painter_.fillPath(p, dc_.bkColor);
   painter_.setBrush(fill ? deviceBrush(full) : QBrush(Qt::NoBrush));
@@ -665,7 +728,8 @@ void GdiPlayer::arc(ArcKind kind, const QRectF &boxIn, QPointF start, QPointF en
 }
 
 void GdiPlayer::setPixel(QPointF p, QColor color) {
-  if (inPathBracket_) return;
+  if (inPathBracket_ || !charge(kElementCost)) return;
+  ++drawn_;
   painter_.setTransform(QTransform());
   QPointF d = fullTransform().map(p);
   painter_.fillRect(QRectF(std::floor(d.x()), std::floor(d.y()), 1, 1), color);
@@ -744,6 +808,8 @@ QPointF GdiPlayer::alignmentOffset(double width, const QFontMetricsF &metrics) c
 
 void GdiPlayer::text(const TextRun &run) {
   if (inPathBracket_ || run.text.isEmpty() || (run.options & EtoGlyphIndex)) return;
+  if (!charge(run.text.size() * kGlyphCost)) return;
+  ++drawn_;
   QTransform full = fullTransform();
   std::optional<QFont> font = runFont(full);
   if (!font) return;
@@ -810,6 +876,8 @@ void GdiPlayer::stretchImage(const QRectF &dest, const QImage &image, const QRec
     picture = image.mirrored(dest.width() < 0, dest.height() < 0);
   if (dest.width() < 0) src.moveLeft(image.width() - src.right());
   if (dest.height() < 0) src.moveTop(image.height() - src.bottom());
+  if (!charge(pixelsCovered(dest))) return;
+  ++drawn_;
   painter_.setTransform(fullTransform());
   switch (rop) {
     case 0x8800C6:
@@ -833,7 +901,8 @@ void GdiPlayer::stretchImage(const QRectF &dest, const QImage &image, const QRec
 }
 
 void GdiPlayer::patBlt(const QRectF &dest, std::uint32_t rop) {
-  if (inPathBracket_) return;
+  if (inPathBracket_ || !charge(pixelsCovered(dest))) return;
+  ++drawn_;
   painter_.setTransform(fullTransform());
   switch (rop) {
     case 0x00F00021:
@@ -866,6 +935,10 @@ void GdiPlayer::fillRects(const std::vector<QRectF> &rects, const std::uint32_t 
     if (!object || object->kind != GdiObject::Kind::Brush) return;
     brush = brushOf(object->brush);
   }
+  qint64 cost = qint64(rects.size()) * kElementCost;
+  for (const QRectF &r : rects) cost += pixelsCovered(r);
+  if (!charge(cost)) return;
+  ++drawn_;
   painter_.setTransform(fullTransform());
   for (const QRectF &r : rects) painter_.fillRect(r.normalized(), brush);
 }

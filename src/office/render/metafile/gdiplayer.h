@@ -15,6 +15,7 @@
 #include <QTransform>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace office::render::metafile {
@@ -77,14 +78,21 @@ struct TextRun {
   QRectF rect;  // logical; used with EtoOpaque / EtoClipped
 };
 
+// Where the picture goes: it is drawn at full size, and the image holds the
+// visible part of that (the cropped part of the picture).
+struct PlayerTarget {
+  QSize full;
+  QRect visible;
+};
+
 class GdiPlayer {
  public:
   // EMF: page coordinates map to reference-device pixels, and deviceFrame
-  // (in those pixels) fills the image. pixelsPerMm drives the metric modes.
-  static GdiPlayer forEmf(QPainter &painter, QSize image, const QRectF &deviceFrame,
+  // (in those pixels) fills the whole picture. pixelsPerMm drives the metric modes.
+  static GdiPlayer forEmf(QPainter &painter, const PlayerTarget &target, const QRectF &deviceFrame,
                           QSizeF pixelsPerMm);
-  // WMF: the window (initially frame) is mapped onto the whole image.
-  static GdiPlayer forWmf(QPainter &painter, QSize image, const QRectF &frame);
+  // WMF: the window (initially frame) is mapped onto the whole picture.
+  static GdiPlayer forWmf(QPainter &painter, const PlayerTarget &target, const QRectF &frame);
 
   // Object table
   void setObjectTableSize(std::size_t count);
@@ -158,11 +166,28 @@ class GdiPlayer {
   void strokePath();
   void strokeAndFillPath();
 
-  // True once the picture's work budget for paths is spent; playback stops.
-  bool workSpent() const { return pathWork_ >= pathWorkLimit_; }
+  // Work charged before a record's points are turned into a path: false
+  // (and playback stops) when they would pass the budget or the largest path.
+  bool chargePoints(qint64 count);
+  // A bitmap's pixels, charged before it is decoded.
+  bool chargeBitmap(qint64 pixels);
+
+  // True once the picture's work budget is spent; playback stops.
+  bool workSpent() const { return work_ >= workLimit_; }
+  // Drawing operations carried out so far.
+  int drawn() const { return drawn_; }
+  // A bitmap whose data holds far less than its header claims is refused;
+  // the first such refusal is noted here.
+  void noteRefusedBitmap(qint64 pixels, std::size_t bytes);
+  const QString &refusal() const { return refusal_; }
 
  private:
-  bool chargePath(const QPainterPath &devicePath, double penWidth);
+  bool charge(qint64 cost);
+  // Charges a path's drawing; elements already paid by chargePoints are not
+  // charged again.
+  bool chargePath(const QPainterPath &devicePath, double penWidth, qint64 paidElements = 0);
+  // Pixels of a logical rectangle on the image.
+  qint64 pixelsCovered(const QRectF &logical) const;
   struct DcState {
     GdiPen pen;
     GdiBrush brush;
@@ -186,6 +211,7 @@ class GdiPlayer {
   };
 
   GdiPlayer(QPainter &painter, QSize image);
+  static QTransform placeOnImage(const QRectF &frame, const PlayerTarget &target);
   QTransform pageToDevice() const;
   QTransform fullTransform() const;
   void applyClip();
@@ -205,16 +231,20 @@ class GdiPlayer {
 
   QPainter &painter_;
   QRectF imageRect_;
-  // Work spent on paths so far and the most a picture may spend (see
-  // chargePath); once spent, further paths are not drawn.
-  qint64 pathWork_ = 0;
-  qint64 pathWorkLimit_ = 0;
+  // Work spent so far and the most a picture may spend (drawingwork.h); once
+  // spent, nothing more is drawn.
+  qint64 work_ = 0;
+  qint64 workLimit_ = 0;
+  qint64 paidElements_ = 0;  // by chargePoints, for the next path
+  int drawn_ = 0;
+  QString refusal_;
   bool wmf_ = false;
   QTransform deviceToImage_;
   QSizeF pixelsPerMm_{96 / 25.4, 96 / 25.4};
   DcState dc_;
   std::vector<DcState> saved_;
   std::vector<GdiObject> objects_;
+  std::set<std::uint32_t> freeSlots_;  // empty slots of objects_, lowest first
   bool inPathBracket_ = false;
   QPainterPath pathBracket_;  // image coordinates
 };

@@ -12,14 +12,21 @@ namespace {
 
 constexpr double kEmuPerInch = 914400;
 
-// Caps the image at kMaxMetafilePixels, keeping its aspect ratio.
-QSize cappedSize(QSize size) {
-  if (size.width() <= 0 || size.height() <= 0)
-    throw morvane::Error(QStringLiteral("cannot render a picture of no size"));
-  qint64 pixels = qint64(size.width()) * size.height();
-  if (pixels <= kMaxMetafilePixels) return size;
-  double scale = std::sqrt(double(kMaxMetafilePixels) / double(pixels));
-  return QSize(std::max(1, int(size.width() * scale)), std::max(1, int(size.height() * scale)));
+// Caps the visible image at kMaxMetafilePixels, keeping its aspect ratio:
+// the whole picture and its visible part shrink alike.
+metafile::PlayerTarget cappedTarget(QSize full, const RenderView &view) {
+  if (full.width() <= 0 || full.height() <= 0)
+    throw morvane::PictureError(QStringLiteral("cannot render a picture of no size"));
+  const QRect visible = view.visibleIn(full);
+  if (visible.width() <= 0 || visible.height() <= 0)
+    throw morvane::PictureError(QStringLiteral("cannot render a picture of no size"));
+  const qint64 pixels = qint64(visible.width()) * visible.height();
+  if (pixels <= kMaxMetafilePixels) return {full, visible};
+  const double scale = std::sqrt(double(kMaxMetafilePixels) / double(pixels));
+  const auto shrink = [scale](int v) { return int(std::floor(v * scale)); };
+  return {QSize(std::max(1, shrink(full.width())), std::max(1, shrink(full.height()))),
+          QRect(shrink(visible.left()), shrink(visible.top()), std::max(1, shrink(visible.width())),
+                std::max(1, shrink(visible.height())))};
 }
 
 quint32 le32At(const QByteArray &data, qsizetype at) {
@@ -39,7 +46,7 @@ BlipFormat sniffedFormat(const PictureSource &picture) {
 
 PictureSource checkedMetafile(const PictureSource &picture) {
   if (picture.format != BlipFormat::Emf && picture.format != BlipFormat::Wmf)
-    throw morvane::Error(QStringLiteral("the picture is not a Windows metafile"));
+    throw morvane::PictureError(QStringLiteral("the picture is not a Windows metafile"));
   PictureSource checked = picture;
   checked.format = sniffedFormat(picture);
   return checked;
@@ -47,25 +54,29 @@ PictureSource checkedMetafile(const PictureSource &picture) {
 
 }  // namespace
 
-QImage renderMetafile(const PictureSource &source, QSize pixelSize, bool *stoppedEarly) {
+QImage renderMetafile(const PictureSource &source, QSize pixelSize, DrawingOutcome *outcome,
+                      const RenderView &view) {
   PictureSource picture = checkedMetafile(source);
-  QSize size = cappedSize(pixelSize);
+  const metafile::PlayerTarget target = cappedTarget(pixelSize, view);
   // Read the header first: a picture without one throws before any allocation.
   if (picture.format == BlipFormat::Emf)
     metafile::readEmfHeader(picture.data);
   else
     metafile::readWmfFrame(picture);
-  QImage image(size, QImage::Format_RGB32);
+  QImage image(target.visible.size(), QImage::Format_RGB32);
   if (image.isNull())
-    throw morvane::Error(QStringLiteral("not enough memory to render the picture"));
-  image.fill(Qt::white);
+    throw morvane::PictureError(QStringLiteral("not enough memory to render the picture"));
+  image.fill(view.background);
   QPainter painter(&image);
   painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                          QPainter::SmoothPixmapTransform);
-  const bool stopped = picture.format == BlipFormat::Emf
-                           ? metafile::playEmf(picture.data, painter, size)
-                           : metafile::playWmf(picture, painter, size);
-  if (stoppedEarly) *stoppedEarly = stopped;
+  DrawingOutcome local;
+  DrawingOutcome &used = outcome ? *outcome : local;
+  used = DrawingOutcome{};
+  if (picture.format == BlipFormat::Emf)
+    metafile::playEmf(picture.data, painter, target, used);
+  else
+    metafile::playWmf(picture, painter, target, used);
   painter.end();
   return image;
 }

@@ -7,7 +7,9 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include "office/render/drawingwork.h"
 #include "office/render/export.h"
+#include "office/render/metafile/gdiplayer.h"
 
 namespace office::render::metafile {
 
@@ -22,12 +24,14 @@ struct EmfHeader {
   std::uint32_t handles = 0;
 };
 
-// Throws morvane::Error when data does not start with a readable EMR_HEADER.
+// Throws morvane::PictureError when data does not start with a readable EMR_HEADER.
 EmfHeader readEmfHeader(const QByteArray &data);
 QSizeF emfSizeInches(const EmfHeader &header);
-// The players return true when playback stopped because the picture's work
-// budget was spent (what was drawn by then is kept).
-bool playEmf(const QByteArray &data, QPainter &painter, QSize image);
+// The players draw what they can and say in outcome how far they got: the
+// work budget spent, or damaged data, ends playback (what was drawn by then
+// is kept).
+void playEmf(const QByteArray &data, QPainter &painter, const PlayerTarget &target,
+             DrawingOutcome &outcome);
 
 // The logical rectangle a WMF fills, and its size in inches when known.
 struct WmfFrame {
@@ -35,8 +39,9 @@ struct WmfFrame {
   QSizeF inches;
   qsizetype headerOffset = 0;  // of the META header (after a placeable header)
 };
-// Throws morvane::Error when data has no readable WMF header.
+// Throws morvane::PictureError when data has no readable WMF header.
 WmfFrame readWmfFrame(const PictureSource &picture);
-bool playWmf(const PictureSource &picture, QPainter &painter, QSize image);
+void playWmf(const PictureSource &picture, QPainter &painter, const PlayerTarget &target,
+             DrawingOutcome &outcome);
 
 }  // namespace office::render::metafile

@@ -93,8 +93,11 @@ QRectF rectBRTL(morvane::ByteReader &r) {
   return QRectF(QPointF(l, t), QPointF(rt, b));
 }
 
-QPolygonF pointsXY(morvane::ByteReader &r, std::size_t count) {
+// The points of a record, charged before they are read; empty when the
+// picture's budget cannot pay for them.
+QPolygonF pointsXY(morvane::ByteReader &r, std::size_t count, GdiPlayer &gdi) {
   count = std::min(count, r.remaining() / 4);
+  if (!gdi.chargePoints(qint64(count))) return {};
   QPolygonF result;
   result.reserve(qsizetype(count));
   for (std::size_t i = 0; i < count; ++i) result << pointXY(r);
@@ -161,7 +164,8 @@ void WmfPlayer::createPatternBrush(morvane::ByteReader &r) {
   object.brush.color = Qt::gray;
   std::uint16_t style = r.u16();
   r.u16();  // colour usage
-  if (style != 3) object.brush.pattern = packedDibToImage(r.current(), r.remaining());
+  if (style != 3 && gdi_.chargeBitmap(dibPixelCount(r.current(), r.remaining())))
+    object.brush.pattern = packedDibToImage(r.current(), r.remaining());
   gdi_.createObject(object);
 }
 
@@ -247,8 +251,13 @@ void WmfPlayer::dibBlt(std::uint16_t function, morvane::ByteReader &r) {
     gdi_.patBlt(dest, rop);
     return;
   }
+  const qint64 pixels = dibPixelCount(r.current(), r.remaining());
+  if (!gdi_.chargeBitmap(pixels)) return;
   QImage image = packedDibToImage(r.current(), r.remaining());
-  if (image.isNull()) return;
+  if (image.isNull()) {
+    if (pixels > 0) gdi_.noteRefusedBitmap(pixels, r.remaining());
+    return;
+  }
   // StretchDIB counts source rows from the bottom of a bottom-up DIB.
   if (stretchDib && r.remaining() >= 12 &&
       morvane::ByteReader(r.current(), r.remaining()).slice(8, 4).i32() > 0)
@@ -261,7 +270,7 @@ void WmfPlayer::polyPolygon(morvane::ByteReader &r) {
   std::vector<std::uint16_t> counts(polys);
   for (auto &c : counts) c = r.u16();
   std::vector<QPolygonF> result;
-  for (std::uint16_t c : counts) result.push_back(pointsXY(r, c));
+  for (std::uint16_t c : counts) result.push_back(pointsXY(r, c, gdi_));
   gdi_.polyPolygon(result);
 }
 
@@ -363,7 +372,7 @@ bool WmfPlayer::play(std::uint16_t function, morvane::ByteReader r) {
       break;
     case MetaPolygon:
     case MetaPolyline: {
-      QPolygonF pts = pointsXY(r, r.u16());
+      QPolygonF pts = pointsXY(r, r.u16(), gdi_);
       if (function == MetaPolygon)
         gdi_.polygon(pts);
       else
@@ -472,11 +481,11 @@ WmfFrame readWmfFrame(const PictureSource &picture) {
   morvane::ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()),
                         std::size_t(data.size()));
   if (data.size() < frame.headerOffset + kMetaHeaderSize)
-    throw morvane::Error(QStringLiteral("the WMF picture is too short for its header"));
+    throw morvane::PictureError(QStringLiteral("the WMF picture is too short for its header"));
   r.seek(std::uint64_t(frame.headerOffset));
   std::uint16_t type = r.u16(), headerWords = r.u16();
   if ((type != 1 && type != 2) || headerWords != 9)
-    throw morvane::Error(QStringLiteral("the WMF picture's header is damaged"));
+    throw morvane::PictureError(QStringLiteral("the WMF picture's header is damaged"));
 
   if (placeable.placeable && placeable.bbox.width() != 0 && placeable.bbox.height() != 0) {
     frame.window = placeable.bbox;
@@ -498,7 +507,8 @@ WmfFrame readWmfFrame(const PictureSource &picture) {
   return frame;
 }
 
-bool playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
+void playWmf(const PictureSource &picture, QPainter &painter, const PlayerTarget &target,
+             DrawingOutcome &outcome) {
   WmfFrame frame = readWmfFrame(picture);
   const QByteArray &data = picture.data;
   morvane::ByteReader r(reinterpret_cast<const std::uint8_t *>(data.constData()),
@@ -507,13 +517,18 @@ bool playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
   std::uint16_t objects = r.u16();
   r.seek(std::uint64_t(frame.headerOffset + kMetaHeaderSize));
 
-  GdiPlayer gdi = GdiPlayer::forWmf(painter, image, frame.window);
+  GdiPlayer gdi = GdiPlayer::forWmf(painter, target, frame.window);
   gdi.setObjectTableSize(objects);
   WmfPlayer player(gdi);
   for (int count = 0; count < kMaxRecords && r.remaining() >= 6 && !gdi.workSpent(); ++count) {
     std::uint32_t words = r.u32();
     std::uint16_t function = r.u16();
-    if (words < 3 || (words - 3) * 2ull > r.remaining()) break;  // damaged: keep what was drawn
+    if (words < 3 || (words - 3) * 2ull > r.remaining()) {  // damaged: keep what was drawn
+      outcome.damage = QStringLiteral("record of %1 words at byte %2 runs past the end of the data")
+                           .arg(words)
+                           .arg(r.pos() - 6);
+      break;
+    }
     morvane::ByteReader params = r.sub((words - 3) * 2ull);
     try {
       if (!player.play(function, params)) break;
@@ -521,7 +536,9 @@ bool playWmf(const PictureSource &picture, QPainter &painter, QSize image) {
       // A record shorter than its fields: skip it.
     }
   }
-  return gdi.workSpent();
+  outcome.drawn = gdi.drawn();
+  outcome.stoppedEarly = gdi.workSpent();
+  if (outcome.damage.isEmpty()) outcome.damage = gdi.refusal();
 }
 
 }  // namespace office::render::metafile
