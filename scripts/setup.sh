@@ -47,11 +47,10 @@ dev_packages=(
   libturbojpeg0-dev libvips-tools
 )
 
-# --bench: the benchmark's alternatives (Apache POI on a JDK, LibreOffice)
-# and its measuring tools (bench/README.md).
+# --bench: what bench/run.sh compares with besides Apache POI (above),
+# LibreOffice, and its measuring tools (bench/README.md).
 bench_packages=(
-  default-jdk-headless libapache-poi-java libreoffice-impress
-  hyperfine valgrind strace
+  libreoffice-impress hyperfine valgrind strace
 )
 
 $dev && packages+=("${dev_packages[@]}")
