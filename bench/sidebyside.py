@@ -102,6 +102,16 @@ def build_floor(workdir):
     return target, None
 
 
+def build_c_helper(name, workdir):
+    """Compiles one of the benchmark's small C helpers (no libraries)."""
+    cc = shutil.which("cc")
+    target = workdir / Path(name).stem
+    if not cc or subprocess.run([cc, "-O2", "-o", str(target), str(HERE / name)]).returncode:
+        log(f"  cannot compile {name}: peak memory is read as the benchmark script's")
+        return None
+    return target
+
+
 def build_poi(workdir, jar_folder=Path("/usr/share/java")):
     """Compiles PoiExtract.java against Debian's POI jars; returns the java
     command line up to the class name."""
