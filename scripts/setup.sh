@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, configures and builds.
-# Usage: scripts/setup.sh [--dev] [build-dir]   (default: build)
+# Usage: scripts/setup.sh [--dev] [--bench] [build-dir]   (default: build)
 #   by default: what building, running and the test suite need;
 #   --dev:      also clang and its runtime libraries for the fuzzing and
-#               sanitizer builds, and an X server for the screenshots.
+#               sanitizer builds, and an X server for the screenshots;
+#   --bench:    also what bench/run.sh compares with and measures by.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 dev=false
+bench=false
 build_dir=build
 for arg in "$@"; do
   case $arg in
     --dev) dev=true ;;
+    --bench) bench=true ;;
     -h | --help)
-      sed -n '2,6s/^# \{0,1\}//p' "$0"
+      sed -n '2,7s/^# \{0,1\}//p' "$0"
       exit 0
       ;;
     -*)
@@ -44,7 +47,14 @@ dev_packages=(
   libturbojpeg0-dev libvips-tools
 )
 
+# --bench: what bench/run.sh compares with besides Apache POI (above),
+# LibreOffice, and its measuring tools (bench/README.md).
+bench_packages=(
+  libreoffice-impress hyperfine valgrind strace
+)
+
 $dev && packages+=("${dev_packages[@]}")
+$bench && packages+=("${bench_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
