@@ -2,6 +2,7 @@
 // picture cannot be read, --list, --original and the skipping of repeated
 // outputs for --every-picture.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
@@ -33,6 +34,13 @@ QByteArray readFile(const QString &path) {
     bytes.append(buffer, qsizetype(n));
   std::fclose(file);
   return bytes;
+}
+
+// The size of a file just written; -1 when it cannot be read back.
+qint64 writtenSize(const QString &path) {
+  struct stat status {};
+  if (::stat(morvane::fileNameBytes(path).constData(), &status) != 0) return -1;
+  return qint64(status.st_size);
 }
 
 QString subject(OutputRecord::Kind kind, const QString &place) {
@@ -104,7 +112,7 @@ bool ExtractionJob::writeCurrentShape(OutputRecord &record, const QString &path)
     record.problem = error.description();
     return false;
   }
-  record.writtenBytes = readFile(path).size();
+  record.writtenBytes = writtenSize(path);
   const QString note = CurrentShape->ExportWarning();
   if (!note.isEmpty())
     log_.warning(QStringLiteral("Warning: %1: %2").arg(record.output, note) + kLineBreak);
