@@ -43,8 +43,8 @@ The morvane-extract command runs the same job on many files. No office
 suite is needed: Morvane reads the file format itself.")
 
 # Debian's hardening: full RELRO (the GOT read-only after start) for the
-# installed programs.
-foreach(program morvane morvane-extract)
+# installed programs and the drawing module.
+foreach(program morvane morvane-extract morvane_draw_module)
   if(TARGET ${program})
     target_link_options(${program} PRIVATE -Wl,-z,relro -Wl,-z,now)
   endif()
@@ -58,6 +58,8 @@ install(CODE "
       execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
                               \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
     endforeach()
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${MORVANE_MODULE_DIR}/libmorvane-draw.so\")
   endif()")
 
 include(CPack)

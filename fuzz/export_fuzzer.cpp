@@ -29,7 +29,7 @@ office::render::PictureSource sourceFrom(const std::uint8_t *data, std::size_t s
   const int flags = data[1];
   if (flags & 1) picture.crop = {0.1, -0.2, 0.25, 0.05};
   if (flags & 2) picture.shapeSizeInches = QSizeF(1.5 + (flags >> 4), 1.0 + (flags >> 6));
-  if (flags & 4) picture.background = QColor(20, 30, 90);
+  if (flags & 4) picture.background = qRgb(20, 30, 90);
   if (flags & 8) picture.crop = {0.45, 0.3, 0.45, 0.6};
   picture.metafileBounds = QRect(0, 0, 1000, 1000);
   picture.metafileSizeEmu = QSize(914400, 914400);

@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QThread>
 
+#include "office/render/export.h"
 #include "pptgen.h"
 
 namespace {
@@ -443,16 +444,81 @@ class TestCli : public QObject {
     QCOMPARE(::access((folder + "/Img0001.Jpg").constData(), F_OK), 0);
   }
 
-  // The command line carries no widgets: its dynamic section names no
-  // QtWidgets library.
-  void linksNoWidgets() {
+  // The command line carries no widgets, and nothing that draws or decodes
+  // pictures: its dynamic section names neither QtWidgets nor Qt Gui,
+  // libjpeg or libpng (those come with the drawing module).
+  void linksNoWidgetsNorDrawing() {
     QProcess readelf;
     readelf.start(QStringLiteral("readelf"),
                   {QStringLiteral("-d"), QStringLiteral(MORVANE_EXTRACT)});
     if (!readelf.waitForFinished() || readelf.exitCode() != 0) QSKIP("readelf is not available");
     const QByteArray dynamic = readelf.readAllStandardOutput();
     QVERIFY(dynamic.contains("(NEEDED)"));
-    QVERIFY2(!dynamic.contains("Widgets"), dynamic.constData());
+    for (const char *library : {"Widgets", "libQt6Gui", "libjpeg", "libpng"})
+      QVERIFY2(!dynamic.contains(library), dynamic.constData());
+  }
+
+  // A job that copies JPEG pictures as stored never loads the drawing module
+  // (nor Qt Gui); the first PNG picture loads it, and its output is what the
+  // drawing code linked into this test makes of the same picture.
+  void loadsDrawingModuleOnFirstNeed() {
+    QTemporaryDir dir;
+    const auto loaded = [&](const QString &deck, const QString &out) {
+      QProcess process;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+      process.setProcessEnvironment(env);
+      process.start(QStringLiteral(MORVANE_EXTRACT), {QStringLiteral("-o"), out, deck});
+      return finish(process);
+    };
+    const Run jpegRun = loaded(makeDeck(dir.filePath("jpeg.ppt"), 2), dir.filePath("jpeg-out"));
+    QCOMPARE(jpegRun.exitCode, 0);
+    const QByteArray &jpegOnly = jpegRun.err;
+    QVERIFY2(jpegOnly.contains("file=libgsf"), "LD_DEBUG gave no list of loaded files");
+    QVERIFY2(!jpegOnly.contains("libQt6Gui"), jpegOnly.constData());
+    QVERIFY2(!jpegOnly.contains("libmorvane-draw"), jpegOnly.constData());
+    QCOMPARE(names(dir.filePath("jpeg-out")), QStringList({"Img0001.Jpg", "Img0002.Jpg"}));
+
+    const GenPicture png = makePicture(7, QSize(40, 30), PictureFormat::Png);
+    std::vector<GenSlide> slides(1);
+    slides[0].pictures.push_back(png);
+    writePresentation(dir.filePath("png.ppt"), slides);
+    const Run pngRun = loaded(dir.filePath("png.ppt"), dir.filePath("png-out"));
+    QCOMPARE(pngRun.exitCode, 0);
+    const QByteArray &withPng = pngRun.err;
+    QVERIFY2(withPng.contains("libmorvane-draw.so"), withPng.constData());
+    office::render::PictureSource source;
+    source.format = office::render::BlipFormat::Png;
+    source.data = png.data;
+    office::render::exportJpeg(source, dir.filePath("linked.jpg"));
+    QCOMPARE(readAll(dir.filePath("png-out/Img0001.Jpg")), readAll(dir.filePath("linked.jpg")));
+  }
+
+  // Without the drawing module a picture that needs it is not written, the
+  // module named as the reason; the job goes on and copies the JPEG.
+  void withoutDrawingModule() {
+    QTemporaryDir dir;
+    const QString program = dir.filePath("morvane-extract");
+    QVERIFY(QFile::copy(QStringLiteral(MORVANE_EXTRACT), program));
+    std::vector<GenSlide> slides(2);
+    slides[0].pictures.push_back(makePicture(3, QSize(40, 30), PictureFormat::Png));
+    slides[1].pictures.push_back(makePicture(4, QSize(40, 30), PictureFormat::Jpeg));
+    writePresentation(dir.filePath("deck.ppt"), slides);
+    QProcess process;
+    process.start(program, {QStringLiteral("--json"), QStringLiteral("-o"), dir.filePath("out"),
+                            dir.filePath("deck.ppt")});
+    const Run run = finish(process);
+    QCOMPARE(run.exitCode, 0);
+    const QJsonArray pictures = QJsonDocument::fromJson(run.out)["decks"][0]["pictures"].toArray();
+    QCOMPARE(pictures.size(), 2);
+    QCOMPARE(pictures[0]["written"].toBool(), false);
+    const QString problem = pictures[0]["problem"].toString();
+    QVERIFY2(problem.contains("drawing module libmorvane-draw.so, which cannot be loaded (") &&
+                 problem.contains("No such file"),
+             qPrintable(problem));
+    QCOMPARE(pictures[1]["written"].toBool(), true);
+    QCOMPARE(names(dir.filePath("out")), QStringList({"Img0002.Jpg"}));
+    QCOMPARE(readAll(dir.filePath("out/Img0002.Jpg")), slides[1].pictures[0].data);
   }
 };
 

@@ -5,7 +5,8 @@
 set -euo pipefail
 build_dir=$1
 prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
+work=$(mktemp -d)
+trap 'rm -rf "$prefix" "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -74,6 +75,20 @@ text=$(gzip -dc "$prefix/share/man/man1/morvane-extract.1.gz" | sed 's/\\&//g')
 for word in --no-pictures --graph --text Img0001.Jpg Graph0001.Bmp "EXIT STATUS"; do
   grep -qF -- "$word" <<<"$text" || fail "morvane-extract(1) does not mention $word"
 done
+
+# The drawing module is installed, and the installed morvane-extract finds
+# it: a PNG picture is converted (which needs the module), a JPEG picture is
+# copied as stored.
+modules=$(cd "$prefix" && find . -name libmorvane-draw.so)
+[ -n "$modules" ] || fail "not installed: the drawing module libmorvane-draw.so"
+if [ -x "$build_dir/morvane-pptgen" ]; then
+  for format in png jpeg; do
+    "$build_dir/morvane-pptgen" --pictures 1 --format "$format" "$work/$format.ppt" >/dev/null
+    "$prefix/bin/morvane-extract" -o "$work/$format" "$work/$format.ppt" >/dev/null ||
+      fail "installed morvane-extract failed on a deck with a $format picture"
+    [ -s "$work/$format/Img0001.Jpg" ] || fail "installed morvane-extract wrote no $format picture"
+  done
+fi
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed"

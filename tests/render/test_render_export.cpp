@@ -497,7 +497,7 @@ class ExportTest : public QObject {
     const qsizetype idatLength = whole.indexOf("IEND") - 8 - idat - 4;
     QByteArray damaged = rawPng(40, 100, false, row, idatLength / 2);
     PictureSource p = picture(BlipFormat::Png, damaged);
-    p.background = QColor(0, 0, 255);
+    p.background = qRgb(0, 0, 255);
     const ExportResult result = exportJpeg(p, out("damaged.jpg"));
     QVERIFY(!result.damage.isEmpty());
     const QImage image(out("damaged.jpg"));
@@ -525,7 +525,7 @@ class ExportTest : public QObject {
       for (int x = 0; x < 64; ++x) busy.setPixel(x, y, qRgb(0, 140 + ((x ^ y) & 1) * 40, 0));
     const QByteArray whole = encode(busy, "jpg");
     PictureSource p = picture(BlipFormat::Jpeg, whole.left(whole.size() / 2), {0, 0.125, 0, 0});
-    p.background = QColor(0, 0, 255);
+    p.background = qRgb(0, 0, 255);
     const ExportResult result = exportJpeg(p, out("cut.jpg"));
     QVERIFY(!result.damage.isEmpty());
     const QImage image(out("cut.jpg"));
@@ -547,7 +547,7 @@ class ExportTest : public QObject {
     QImage logo = solid(40, 40, Qt::transparent, QImage::Format_ARGB32);
     QPainter(&logo).fillRect(10, 10, 20, 20, Qt::white);
     PictureSource p = picture(BlipFormat::Png, encode(logo, "png"), {-0.25, 0, 0, 0});
-    p.background = background;
+    p.background = background.rgb();
     exportJpeg(p, out("logo.jpg"));
     QImage image(out("logo.jpg"));
     QCOMPARE(image.size(), QSize(50, 40));
@@ -609,7 +609,7 @@ class ExportTest : public QObject {
     p.data = encode(solid(30, 20, Qt::blue), "png");  // would give other bytes if decoded
     exportJpeg(p, out("second.jpg"));
     QCOMPARE(readAll(out("second.jpg")), readAll(out("first.jpg")));
-    p.background = Qt::black;  // another background is another output
+    p.background = qRgb(0, 0, 0);  // another background is another output
     exportJpeg(p, out("third.jpg"));
     QVERIFY(near(QImage(out("third.jpg")).pixel(5, 5), qRgb(0, 0, 255)));
   }
@@ -620,7 +620,7 @@ class ExportTest : public QObject {
     const QByteArray rowPixels = repeated(QByteArray("\xFF\xFF\xFF\x00", 4), 8192);
     const QByteArray png = rawPng(8192, 8192, true, [&](int) { return rowPixels; });
     PictureSource p = picture(BlipFormat::Png, png);
-    p.background = QColor(10, 20, 30);
+    p.background = qRgb(10, 20, 30);
     QVERIFY(exportJpeg(p, out("huge.jpg")).damage.isEmpty());
     QImageReader reader(out("huge.jpg"));
     QCOMPARE(reader.size(), QSize(8192, 8192));

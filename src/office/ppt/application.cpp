@@ -236,7 +236,7 @@ class PictureShape : public PowerPoint::Shape {
     // An opaque picture that covers its frame shows nothing behind it; the
     // colour is not worked out (that may mean decoding a background picture).
     if (shape && !coversItsFrame(source))
-      source.background = doc_->colourBehind(page_, *shape, where.isFill);
+      source.background = morvane::rgbOf(doc_->colourBehind(page_, *shape, where.isFill));
     return source;
   }
 

@@ -5,6 +5,7 @@
 #include "office/ppt/compoundfile.h"
 #include "office/ppt/recordtypes.h"
 #include "office/ppt/textstyle.h"
+#include "office/render/pictureinfo.h"
 
 namespace office::ppt {
 
@@ -537,15 +538,15 @@ Fill Document::fillOf(PageIndex index, const ShapeRecord &shape) {
   return readFill(shape, colorScheme(index), filledByDefault || shape.isBackground());
 }
 
-QColor Document::backgroundColour(PageIndex index) {
+morvane::Channels Document::backgroundColour(PageIndex index) {
   Page &p = page(index);
   if (!p.backgroundColour) {
     const ShapeRecord *background = shownBackground(index);
-    QColor colour = Qt::white;
+    morvane::Channels colour = kWhite;
     if (background) {
       const Fill fill = fillOf(index, *background);
       if (fill.visible)
-        colour = averageFillColour(fill, Qt::white,
+        colour = averageFillColour(fill, kWhite,
                                    [this](const FillPicture &f) { return averageColour(f); });
     }
     p.backgroundColour = colour;
@@ -553,24 +554,24 @@ QColor Document::backgroundColour(PageIndex index) {
   return *p.backgroundColour;
 }
 
-QColor Document::colourBehind(PageIndex index, const ShapeRecord &shape, bool forFill) {
-  const QColor behind = backgroundColour(index);
-  if (forFill || shape.isBackground()) return shape.isBackground() ? QColor(Qt::white) : behind;
+morvane::Channels Document::colourBehind(PageIndex index, const ShapeRecord &shape, bool forFill) {
+  const morvane::Channels behind = backgroundColour(index);
+  if (forFill || shape.isBackground()) return shape.isBackground() ? kWhite : behind;
   const Fill fill = fillOf(index, shape);
   if (!fill.visible) return behind;
   return averageFillColour(fill, behind, [this](const FillPicture &f) { return averageColour(f); });
 }
 
-std::optional<QColor> Document::averageColour(const FillPicture &picture) {
+std::optional<morvane::Channels> Document::averageColour(const FillPicture &picture) {
   const std::uint64_t key =
       picture.blipRecord ? kEmbeddedPictureKey + picture.blipRecord->streamOffset() : picture.pib;
   const auto cached = pictureAverages_.find(key);
   if (cached != pictureAverages_.end()) return cached->second;
-  std::optional<QColor> average;
+  std::optional<morvane::Channels> average;
   try {
     const std::optional<office::render::PictureSource> source =
         picture.blipRecord ? decodeBlip(*picture.blipRecord) : pictures().load(picture.pib);
-    if (source) average = averagePictureColour(*source);
+    if (source) average = office::render::meanColourOnWhite(*source);
   } catch (const morvane::Error &) {
     // A picture that cannot be read has no colour; what lies behind shows.
   }

@@ -6,7 +6,6 @@
 // pictures and objects are read when first asked for.
 
 #include <QByteArray>
-#include <QColor>
 #include <QSizeF>
 #include <QString>
 #include <cstdint>
@@ -85,13 +84,13 @@ class Document {
   // The fill of a shape of page.
   Fill fillOf(PageIndex page, const ShapeRecord &shape);
   // The one colour the page's background shows (white when it has none).
-  QColor backgroundColour(PageIndex page);
+  morvane::Channels backgroundColour(PageIndex page);
   // What lies behind a picture of shape: the shape's own visible fill when it
   // has one, else the page's background. forFill: the picture is the shape's
   // fill itself, so only the page lies behind it.
-  QColor colourBehind(PageIndex page, const ShapeRecord &shape, bool forFill);
+  morvane::Channels colourBehind(PageIndex page, const ShapeRecord &shape, bool forFill);
   // The mean colour of a fill's picture, computed once per picture.
-  std::optional<QColor> averageColour(const FillPicture &picture);
+  std::optional<morvane::Channels> averageColour(const FillPicture &picture);
   // The slide size in master units (576 per inch).
   QSizeF slideSize() const { return slideSize_; }
 
@@ -115,7 +114,7 @@ class Document {
     std::vector<SlideShape> shapes;
     std::optional<ShapeRecord> background;
     std::optional<ColorScheme> scheme;
-    std::optional<QColor> backgroundColour;
+    std::optional<morvane::Channels> backgroundColour;
   };
 
   explicit Document(std::unique_ptr<CompoundFile> file);
@@ -159,7 +158,7 @@ class Document {
   std::map<const SlideShape *, std::vector<SlideShape>> groupMembers_;
   std::optional<FontCollection> fonts_;
   std::optional<QString> defaultFont_;
-  std::map<std::uint32_t, std::optional<QColor>> pictureAverages_;
+  std::map<std::uint32_t, std::optional<morvane::Channels>> pictureAverages_;
   std::optional<std::map<std::uint32_t, ExObject>> objects_;
   std::unique_ptr<PictureStore> pictures_;
   WorkBudget budget_;

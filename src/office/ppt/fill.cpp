@@ -1,14 +1,10 @@
 #include "office/ppt/fill.h"
 
-#include <QImage>
 #include <algorithm>
 #include <cmath>
 
 #include "office/ppt/recordtypes.h"
-#include "office/render/guiapplication.h"
-#include "office/render/metafile/metafile.h"
-#include "office/render/pict.h"
-#include "office/render/raster.h"
+#include "office/render/pictureinfo.h"
 
 namespace office::ppt {
 
@@ -86,7 +82,9 @@ struct ColourContext {
   const ColorScheme &scheme;
 };
 
-QColor resolveColour(std::uint32_t ref, const ColourContext &context, int depth);
+using morvane::Channels;
+
+QRgb resolveColour(std::uint32_t ref, const ColourContext &context, int depth);
 
 int modifyChannel(int c, std::uint32_t function, int parameter) {
   switch (function) {
@@ -107,27 +105,27 @@ int modifyChannel(int c, std::uint32_t function, int parameter) {
   }
 }
 
-QColor modified(QColor colour, std::uint32_t function, std::uint32_t flags, int parameter) {
-  int rgb[3] = {colour.red(), colour.green(), colour.blue()};
-  if (flags & kModGrayscale) rgb[0] = rgb[1] = rgb[2] = qGray(colour.rgb());
+QRgb modified(QRgb colour, std::uint32_t function, std::uint32_t flags, int parameter) {
+  int rgb[3] = {qRed(colour), qGreen(colour), qBlue(colour)};
+  if (flags & kModGrayscale) rgb[0] = rgb[1] = rgb[2] = qGray(colour);
   for (int &c : rgb) {
     c = std::clamp(modifyChannel(c, function, parameter), 0, 255);
     if (flags & kModInvert) c = 255 - c;
     if (flags & kModInvertHighBit) c ^= 0x80;
   }
-  return QColor(rgb[0], rgb[1], rgb[2]);
+  return qRgb(rgb[0], rgb[1], rgb[2]);
 }
 
-QColor shapeColour(std::uint16_t id, std::uint32_t fallback, const ColourContext &context,
-                   int depth) {
+QRgb shapeColour(std::uint16_t id, std::uint32_t fallback, const ColourContext &context,
+                 int depth) {
   return resolveColour(propertyValue(context.shape, id, fallback), context, depth + 1);
 }
 
-QColor systemIndexColour(std::uint32_t ref, const ColourContext &context, int depth) {
+QRgb systemIndexColour(std::uint32_t ref, const ColourContext &context, int depth) {
   const std::uint32_t index = ref & 0xFF;
   const std::uint32_t modification = (ref >> 8) & 0xFF;
   const int parameter = int((ref >> 16) & 0xFF);
-  QColor base;
+  QRgb base = 0;
   switch (index) {
     case kSysFillColor:
     case kSysFillOrLineColor:
@@ -148,26 +146,28 @@ QColor systemIndexColour(std::uint32_t ref, const ColourContext &context, int de
       base = shapeColour(kLineBackColor, 0xFFFFFF, context, depth);
       break;
     default:
-      base = QColor::fromRgb(index < std::size(kSystemColours) ? kSystemColours[index] : 0);
+      base = qRgb(0, 0, 0) | (index < std::size(kSystemColours) ? kSystemColours[index] : 0);
       break;
   }
   return modified(base, modification & 0x0F, modification & 0xF0, parameter);
 }
 
-QColor resolveColour(std::uint32_t ref, const ColourContext &context, int depth) {
+QRgb resolveColour(std::uint32_t ref, const ColourContext &context, int depth) {
   if (depth > kMaxColourReferences) return Qt::black;
   if ((ref & kIgnoredColour) == kIgnoredColour) return Qt::white;
   if (ref & kSysIndex) return systemIndexColour(ref, context, depth);
   if (ref & kSchemeIndex) {
     const std::uint32_t index = ref & 0xFF;
-    return QColor::fromRgb(index < context.scheme.colors.size() ? context.scheme.colors[index] : 0);
+    return qRgb(0, 0, 0) |
+           (index < context.scheme.colors.size() ? context.scheme.colors[index] : 0);
   }
-  return QColor(int(ref & 0xFF), int((ref >> 8) & 0xFF), int((ref >> 16) & 0xFF));
+  return qRgb(int(ref & 0xFF), int((ref >> 8) & 0xFF), int((ref >> 16) & 0xFF));
 }
 
-QColor withOpacity(QColor colour, std::uint32_t fixedOpacity) {
-  colour.setAlphaF(float(std::clamp(double(fixedOpacity) / kFixedOne, 0.0, 1.0)));
-  return colour;
+Channels withOpacity(QRgb colour, std::uint32_t fixedOpacity) {
+  Channels channels = morvane::channelsOf(colour);
+  channels.a = std::clamp(double(fixedOpacity) / kFixedOne, 0.0, 1.0);
+  return channels;
 }
 
 FillKind kindOf(std::uint32_t fillType) {
@@ -213,9 +213,9 @@ std::optional<FillPicture> fillPicture(const ShapeRecord &shape) {
 
 // MSOSHADECOLOR entries of the fillShadeColors array: a colour and a 16.16
 // position each.
-std::vector<std::pair<double, QColor>> shadeColors(const ShapeRecord &shape,
-                                                   const ColourContext &context) {
-  std::vector<std::pair<double, QColor>> stops;
+std::vector<std::pair<double, Channels>> shadeColors(const ShapeRecord &shape,
+                                                     const ColourContext &context) {
+  std::vector<std::pair<double, Channels>> stops;
   const ShapeProperty *p = shape.property(prop::fillShadeColors);
   if (!p || !p->complex) return stops;
   try {
@@ -225,7 +225,7 @@ std::vector<std::pair<double, QColor>> shadeColors(const ShapeRecord &shape,
     const std::uint16_t elementSize = in.u16();
     if (elementSize != 8) return stops;
     for (std::size_t i = 0; i < std::min<std::size_t>(count, kMaxShadeColors); ++i) {
-      const QColor colour = resolveColour(in.u32(), context, 0);
+      const Channels colour = morvane::channelsOf(resolveColour(in.u32(), context, 0));
       const double position = std::clamp(double(in.i32()) / kFixedOne, 0.0, 1.0);
       stops.emplace_back(position, colour);
     }
@@ -239,22 +239,20 @@ std::vector<std::pair<double, QColor>> shadeColors(const ShapeRecord &shape,
 
 struct Rgba {
   double r = 0, g = 0, b = 0, a = 0;
-  void add(const QColor &c, double weight) {
-    r += c.redF() * weight;
-    g += c.greenF() * weight;
-    b += c.blueF() * weight;
-    a += c.alphaF() * weight;
+  void add(const Channels &c, double weight) {
+    r += c.r * weight;
+    g += c.g * weight;
+    b += c.b * weight;
+    a += c.a * weight;
   }
-  QColor colour(double total) const {
-    if (total <= 0) return Qt::white;
-    QColor c;
-    c.setRgbF(float(r / total), float(g / total), float(b / total), float(a / total));
-    return c;
+  Channels colour(double total) const {
+    if (total <= 0) return kWhite;
+    return {r / total, g / total, b / total, a / total};
   }
 };
 
 // The mean over 0..1 of a gradient running linearly between its stops.
-QColor gradientMean(const std::vector<std::pair<double, QColor>> &stops) {
+Channels gradientMean(const std::vector<std::pair<double, Channels>> &stops) {
   Rgba sum;
   double total = 0;
   for (std::size_t i = 0; i + 1 < stops.size(); ++i) {
@@ -270,36 +268,17 @@ QColor gradientMean(const std::vector<std::pair<double, QColor>> &stops) {
   return sum.colour(total);
 }
 
-QColor mix(const QColor &a, const QColor &b) {
+Channels over(const Channels &top, const Channels &behind) {
+  const double alpha = top.a;
+  return {top.r * alpha + behind.r * (1 - alpha), top.g * alpha + behind.g * (1 - alpha),
+          top.b * alpha + behind.b * (1 - alpha), 1};
+}
+
+Channels mix(const Channels &a, const Channels &b) {
   Rgba sum;
   sum.add(a, 1);
   sum.add(b, 1);
   return sum.colour(2);
-}
-
-QColor over(const QColor &top, const QColor &behind) {
-  const double alpha = top.alphaF();
-  QColor out;
-  out.setRgbF(float(top.redF() * alpha + behind.redF() * (1 - alpha)),
-              float(top.greenF() * alpha + behind.greenF() * (1 - alpha)),
-              float(top.blueF() * alpha + behind.blueF() * (1 - alpha)));
-  return out;
-}
-
-QColor imageMean(const QImage &image) {
-  if (image.isNull()) return Qt::white;
-  constexpr int kSampleEdge = 64;
-  const QImage small =
-      image
-          .scaled(std::min(kSampleEdge, image.width()), std::min(kSampleEdge, image.height()),
-                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-          .convertToFormat(QImage::Format_ARGB32);
-  Rgba sum;
-  for (int y = 0; y < small.height(); ++y) {
-    const QRgb *line = reinterpret_cast<const QRgb *>(small.constScanLine(y));
-    for (int x = 0; x < small.width(); ++x) sum.add(QColor::fromRgba(line[x]), 1);
-  }
-  return over(sum.colour(double(small.width()) * small.height()), Qt::white);
 }
 
 }  // namespace
@@ -336,9 +315,9 @@ Fill readFill(const ShapeRecord &shape, const ColorScheme &scheme, bool filledBy
   return fill;
 }
 
-QColor averageFillColour(
-    const Fill &fill, QColor behind,
-    const std::function<std::optional<QColor>(const FillPicture &)> &pictureAverage) {
+Channels averageFillColour(
+    const Fill &fill, const Channels &behind,
+    const std::function<std::optional<Channels>(const FillPicture &)> &pictureAverage) {
   switch (fill.kind) {
     case FillKind::Solid:
       return over(fill.foreground, behind);
@@ -350,29 +329,12 @@ QColor averageFillColour(
     case FillKind::Texture:
     case FillKind::Picture:
       if (fill.picture)
-        if (const std::optional<QColor> average = pictureAverage(*fill.picture)) return *average;
+        if (const std::optional<Channels> average = pictureAverage(*fill.picture)) return *average;
       return behind;
     case FillKind::Background:
       return behind;
   }
   return behind;
-}
-
-std::optional<QColor> averagePictureColour(const office::render::PictureSource &picture) {
-  using office::render::BlipFormat;
-  constexpr int kRenderEdge = 96;
-  try {
-    const bool drawn = picture.format == BlipFormat::Emf || picture.format == BlipFormat::Wmf ||
-                       picture.format == BlipFormat::Pict;
-    if (!drawn) return imageMean(office::render::decodeBitmap(picture));
-    office::render::ensureGuiApplication();
-    const QSize size(kRenderEdge, kRenderEdge);
-    return imageMean(office::render::looksLikePict(picture.data)
-                         ? office::render::renderPict(picture.data, size)
-                         : office::render::renderMetafile(picture, size));
-  } catch (const morvane::Error &) {
-    return std::nullopt;
-  }
 }
 
 }  // namespace office::ppt

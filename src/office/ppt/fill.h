@@ -5,7 +5,7 @@
 // and the single colour that represents a fill where a picture is flattened
 // onto what lies behind it.
 
-#include <QColor>
+#include <QRgb>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/bytereader.h"
+#include "common/colour.h"
 #include "office/ppt/drawing.h"
 #include "office/render/export.h"
 
@@ -39,16 +40,18 @@ struct FillPicture {
   std::optional<morvane::ByteReader> blipRecord;
 };
 
+inline constexpr morvane::Channels kWhite{1, 1, 1, 1};
+
 enum class FillKind { Solid, Pattern, Texture, Picture, Gradient, Background };
 
 struct Fill {
   FillKind kind = FillKind::Solid;
   bool visible = false;  // the shape is filled at all
   // fillColor and fillBackColor resolved, their opacity as alpha.
-  QColor foreground = Qt::white;
-  QColor backgroundColour = Qt::white;
+  morvane::Channels foreground = kWhite;
+  morvane::Channels backgroundColour = kWhite;
   // The gradient's colour stops (position 0..1, colour) when it lists them.
-  std::vector<std::pair<double, QColor>> shadeColors;
+  std::vector<std::pair<double, morvane::Channels>> shadeColors;
   // Texture, picture and pattern fills: their picture (absent when the file
   // gives none).
   std::optional<FillPicture> picture;
@@ -63,12 +66,8 @@ Fill readFill(const ShapeRecord &shape, const ColorScheme &scheme, bool filledBy
 // colours, a picture or texture the average of its picture (from
 // pictureAverage, which may give none; behind then), a background fill
 // behind. Fill opacity lets behind show through.
-QColor averageFillColour(
-    const Fill &fill, QColor behind,
-    const std::function<std::optional<QColor>(const FillPicture &)> &pictureAverage);
-
-// The mean colour of a picture as it would be drawn on white; nullopt when it
-// cannot be drawn.
-std::optional<QColor> averagePictureColour(const office::render::PictureSource &picture);
+morvane::Channels averageFillColour(
+    const Fill &fill, const morvane::Channels &behind,
+    const std::function<std::optional<morvane::Channels>(const FillPicture &)> &pictureAverage);
 
 }  // namespace office::ppt

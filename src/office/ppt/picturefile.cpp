@@ -1,13 +1,12 @@
 #include "office/ppt/picturefile.h"
 
 #include <QBuffer>
-#include <QImageReader>
 #include <QtEndian>
 #include <cmath>
 #include <limits>
 
-#include "office/render/pict.h"
-#include "office/render/raster.h"
+#include "office/render/pictureformat.h"
+#include "office/render/pictureinfo.h"
 
 namespace office::ppt {
 
@@ -58,19 +57,15 @@ BlipFormat actualFormat(BlipFormat stored, const QByteArray &head) {
 }
 
 QSize headerPixelSize(BlipFormat format, const QByteArray &head) {
-  const char *qtFormat = namesOf(format).qtFormat;
-  if (!qtFormat) return QSize();
-  QByteArray bytes = head;
+  if (!namesOf(format).qtFormat) return QSize();
+  office::render::PictureSource picture;
+  picture.format = format;
+  picture.data = head;
   try {
-    if (format == BlipFormat::Dib) bytes.prepend(office::render::bmpFileHeaderForDib(head));
-  } catch (const morvane::Error &) {
-    return QSize();
+    return office::render::storedPixelSize(picture);
+  } catch (const morvane::PictureError &) {
+    return QSize();  // the drawing module cannot be loaded
   }
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer, qtFormat);
-  const QSize size = reader.size();
-  return size.isValid() && !size.isEmpty() ? size : QSize();
 }
 
 void putWord(QByteArray &out, std::uint16_t word) {

@@ -127,7 +127,7 @@ ShapePicture pictureOfBlip(Document &doc, const BlipSource &source, QSizeF inche
   office::render::PictureSource stored = pictureSource(bytes.bytes, bytes.format);
   stored.crop = blip.crop;
   stored.shapeSizeInches = inches;
-  stored.background = QColor::fromRgb(behind());
+  stored.background = qRgb(qRed(behind()), qGreen(behind()), qBlue(behind()));  // opaque
   stored.cache = doc.exportCache();
   stored.cacheId = doc.pictureId(bytes.partName);
   picture.stored = std::move(stored);

@@ -8,8 +8,8 @@
 // that cannot be written throws morvane::Error ("Cannot write <path>: ...").
 
 #include <QByteArray>
-#include <QColor>
 #include <QRect>
+#include <QRgb>
 #include <QSizeF>
 #include <QString>
 #include <cstdint>
@@ -42,7 +42,7 @@ struct PictureSource {
   Crop crop;
   // What the slide shows behind the picture: transparent or uncovered areas
   // are flattened onto this colour.
-  QColor background = Qt::white;
+  QRgb background = 0xFFFFFFFF;
   // The shape's size on the slide, in inches; metafiles are rendered at this
   // size at kMetafileDpi. Empty when unknown (the metafile's own size is used).
   QSizeF shapeSizeInches;
@@ -66,7 +66,8 @@ struct ExportResult {
 
 // Writes a JPEG at path. An uncropped RGB or grey JPEG is written byte for
 // byte as stored; everything else is decoded (or drawn) and encoded as a
-// baseline JPEG, quality 90, without chroma subsampling.
+// baseline JPEG, quality 90, without chroma subsampling, by the drawing
+// module (drawingmodule.h), loaded for the first picture that needs it.
 ExportResult exportJpeg(const PictureSource &picture, const QString &path);
 
 // Draws the picture and writes it at path as an uncompressed 24-bit BMP.

@@ -7,7 +7,7 @@
 // id of its own. Bounded in memory: the least recently used outputs go first.
 
 #include <QByteArray>
-#include <QColor>
+#include <QRgb>
 #include <QSizeF>
 #include <QString>
 #include <cstdint>

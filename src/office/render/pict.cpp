@@ -26,8 +26,6 @@ namespace office::render {
 
 namespace {
 
-constexpr qsizetype kPreambleSize = 512;
-constexpr qsizetype kHeaderSize = 10;  // picSize + picFrame
 constexpr double kQuickDrawDpi = 72.0;
 constexpr int kMaxOpcodes = 2'000'000;
 constexpr int kMaxColorTableEntries = 256;
@@ -117,21 +115,6 @@ class BeReader {
 };
 
 // Where the picture proper starts: 0, or 512 when a file preamble precedes it.
-qsizetype pictStart(const QByteArray &data) {
-  auto versionAt = [&](qsizetype start) {
-    const qsizetype at = start + kHeaderSize;
-    if (data.size() < at + 2) return false;
-    const uchar *p = reinterpret_cast<const uchar *>(data.constData()) + at;
-    const bool v1 = p[0] == 0x11 && p[1] == 0x01;
-    const bool v2 =
-        data.size() >= at + 4 && p[0] == 0x00 && p[1] == 0x11 && p[2] == 0x02 && p[3] == 0xFF;
-    return v1 || v2;
-  };
-  if (versionAt(0)) return 0;
-  if (versionAt(kPreambleSize)) return kPreambleSize;
-  return -1;
-}
-
 struct PictHeader {
   qsizetype start = 0;
   int version = 2;
@@ -152,7 +135,7 @@ PictHeader readHeader(const QByteArray &data) {
   if (in.u8() == 0x11 && in.u8() == 0x01) {
     header.version = 1;
   } else {
-    in.seek(kHeaderSize + 4);
+    in.seek(kPictHeaderSize + 4);
     header.version = 2;
     if (in.remaining() >= 26 && in.u16() == 0x0C00) {
       const qint16 headerVersion = in.i16();
@@ -165,9 +148,9 @@ PictHeader readHeader(const QByteArray &data) {
           header.frame = source;
         }
       }
-      in.seek(kHeaderSize + 4 + 26);
+      in.seek(kPictHeaderSize + 4 + 26);
     } else {
-      in.seek(kHeaderSize + 4);
+      in.seek(kPictHeaderSize + 4);
     }
   }
   header.firstOpcode = in.pos();
@@ -1048,8 +1031,6 @@ class PictPainter {
 };
 
 }  // namespace
-
-bool looksLikePict(const QByteArray &data) { return pictStart(data) >= 0; }
 
 QSizeF pictNaturalSizeInches(const QByteArray &data) { return readHeader(data).sizeInches; }
 

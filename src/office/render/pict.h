@@ -15,11 +15,9 @@
 #include <QString>
 
 #include "office/render/drawingwork.h"
+#include "office/render/pictureformat.h"
 
 namespace office::render {
-
-// True when data starts with a PICT header (at 0, or after a 512-byte preamble).
-bool looksLikePict(const QByteArray &data);
 
 // The picture's own size in inches (from its frame and resolution).
 QSizeF pictNaturalSizeInches(const QByteArray &data);

@@ -1,4 +1,5 @@
 #include "office/render/pictureinfo.h"
+#include "office/render/drawingimpl.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -7,6 +8,7 @@
 #include "common/error.h"
 #include "office/render/guiapplication.h"
 #include "office/render/metafile/metafile.h"
+#include "office/render/pict.h"
 #include "office/render/raster.h"
 
 namespace office::render {
@@ -64,9 +66,32 @@ std::optional<QRgb> bitmapAverage(const PictureSource &picture, const char *form
   return meanOf(image);
 }
 
+// The mean of image on white, from a copy of at most 64 x 64 pixels.
+morvane::Channels meanOnWhite(const QImage &image) {
+  if (image.isNull()) return {1, 1, 1, 1};
+  constexpr int kMeanSampleEdge = 64;
+  const QImage small = image
+                           .scaled(std::min(kMeanSampleEdge, image.width()),
+                                   std::min(kMeanSampleEdge, image.height()), Qt::IgnoreAspectRatio,
+                                   Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_ARGB32);
+  double r = 0, g = 0, b = 0, a = 0;
+  for (int y = 0; y < small.height(); ++y) {
+    const QRgb *line = reinterpret_cast<const QRgb *>(small.constScanLine(y));
+    for (int x = 0; x < small.width(); ++x) {
+      const morvane::Channels c = morvane::channelsOf(line[x]);
+      r += c.r, g += c.g, b += c.b, a += c.a;
+    }
+  }
+  const double count = double(small.width()) * small.height();
+  const double alpha = a / count;
+  return {r / count * alpha + (1 - alpha), g / count * alpha + (1 - alpha),
+          b / count * alpha + (1 - alpha), 1};
+}
+
 }  // namespace
 
-QSize storedPixelSize(const PictureSource &picture) {
+QSize drawing::storedPixelSize(const PictureSource &picture) {
   const char *format = bitmapFormat(picture);
   if (!format) return {};
   try {
@@ -81,12 +106,27 @@ QSize storedPixelSize(const PictureSource &picture) {
   }
 }
 
-std::optional<QRgb> averageColour(const PictureSource &picture) {
+std::optional<QRgb> drawing::averageColour(const PictureSource &picture) {
   try {
     if (const char *format = bitmapFormat(picture)) return bitmapAverage(picture, format);
     if (picture.format != BlipFormat::Emf && picture.format != BlipFormat::Wmf) return std::nullopt;
     ensureGuiApplication();
     return meanOf(renderMetafile(picture, QSize(kSampleEdge, kSampleEdge)));
+  } catch (const morvane::Error &) {
+    return std::nullopt;
+  }
+}
+
+std::optional<morvane::Channels> drawing::meanColourOnWhite(const PictureSource &picture) {
+  constexpr int kRenderEdge = 96;
+  try {
+    const bool drawn = picture.format == BlipFormat::Emf || picture.format == BlipFormat::Wmf ||
+                       picture.format == BlipFormat::Pict;
+    if (!drawn) return meanOnWhite(decodeBitmap(picture));
+    ensureGuiApplication();
+    const QSize size(kRenderEdge, kRenderEdge);
+    return meanOnWhite(looksLikePict(picture.data) ? renderPict(picture.data, size)
+                                                   : renderMetafile(picture, size));
   } catch (const morvane::Error &) {
     return std::nullopt;
   }

@@ -14,32 +14,8 @@ namespace office::render {
 
 namespace {
 
-constexpr int kBmpFileHeaderSize = 14;
-constexpr quint32 kBiBitfields = 3;
-constexpr quint32 kBiAlphaBitfields = 6;
-constexpr quint32 kCoreHeaderSize = 12;
-constexpr quint32 kInfoHeaderSize = 40;
-
 [[noreturn]] void damaged(const QString &what) {
   throw morvane::PictureError(QStringLiteral("the picture cannot be read (%1)").arg(what));
-}
-
-bool isValidBitCount(int bits) {
-  return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
-bool isValidDibHeaderSize(quint32 size) {
-  return size == kCoreHeaderSize || size == kInfoHeaderSize || size == 52 || size == 56 ||
-         size == 64 || size == 108 || size == 124;
-}
-
-void putLe16(QByteArray &out, quint16 v) {
-  out.append(char(v & 0xFF));
-  out.append(char(v >> 8));
-}
-
-void putLe32(QByteArray &out, quint32 v) {
-  for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
 }
 
 bool startsWith(const QByteArray &data, const char *signature, qsizetype length) {
@@ -119,49 +95,6 @@ QSize clampPixelSize(QSize size) {
   if (pixels > double(kMaxPixels)) scale *= std::sqrt(double(kMaxPixels) / pixels);
   return QSize(std::clamp(int(std::floor(w * scale)), 1, kMaxPixelEdge),
                std::clamp(int(std::floor(h * scale)), 1, kMaxPixelEdge));
-}
-
-QByteArray bmpFileHeaderForDib(const QByteArray &dib) {
-  morvane::ByteReader in(reinterpret_cast<const std::uint8_t *>(dib.constData()),
-                         std::size_t(dib.size()));
-  const quint32 headerSize = in.u32();
-  if (!isValidDibHeaderSize(headerSize) || headerSize > quint64(dib.size()))
-    damaged(QStringLiteral("bitmap header size %1").arg(headerSize));
-  quint64 bitCount = 0, colorsUsed = 0, masks = 0, paletteEntrySize = 4;
-  if (headerSize == kCoreHeaderSize) {
-    in.seek(10);
-    bitCount = in.u16();
-    paletteEntrySize = 3;
-  } else {
-    in.seek(14);
-    bitCount = in.u16();
-    const quint32 compression = in.u32();
-    in.seek(32);
-    colorsUsed = in.u32();
-    // A bare 40-byte header is followed by the colour masks; larger ones hold them.
-    if (headerSize == kInfoHeaderSize && compression == kBiBitfields) masks = 12;
-    if (headerSize == kInfoHeaderSize && compression == kBiAlphaBitfields) masks = 16;
-  }
-  if (!isValidBitCount(int(bitCount))) damaged(QStringLiteral("%1 bits per pixel").arg(bitCount));
-  quint64 paletteEntries = colorsUsed;
-  if (paletteEntries == 0 && bitCount <= 8) paletteEntries = 1ULL << bitCount;
-  // The palette cannot be longer than the data holds.
-  const quint64 room =
-      quint64(dib.size()) - headerSize - std::min<quint64>(masks, dib.size() - headerSize);
-  paletteEntries = std::min(paletteEntries, room / paletteEntrySize);
-  const quint64 offBits =
-      kBmpFileHeaderSize + headerSize + masks + paletteEntries * paletteEntrySize;
-  const quint64 fileSize = kBmpFileHeaderSize + quint64(dib.size());
-  if (fileSize > 0xFFFFFFFFULL) damaged(QStringLiteral("bitmap too long"));
-
-  QByteArray header;
-  header.reserve(kBmpFileHeaderSize);
-  header.append("BM", 2);
-  putLe32(header, quint32(fileSize));
-  putLe16(header, 0);
-  putLe16(header, 0);
-  putLe32(header, quint32(std::min(offBits, fileSize)));
-  return header;
 }
 
 QImage decodeBitmap(const PictureSource &picture) {

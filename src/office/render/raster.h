@@ -11,6 +11,7 @@
 #include <QSize>
 
 #include "office/render/export.h"
+#include "office/render/pictureformat.h"
 
 namespace office::render {
 
@@ -30,10 +31,6 @@ void checkSizeAgainstData(QSize size, qsizetype byteCount, qint64 maxPixelsPerBy
 
 // Shrinks size (keeping its aspect) until it fits the limits; at least 1x1.
 QSize clampPixelSize(QSize size);
-
-// The BMP file header (14 bytes) that turns a DIB into a BMP file, with the
-// offset of the pixel bits worked out from the DIB's own header.
-QByteArray bmpFileHeaderForDib(const QByteArray &dib);
 
 // The Qt image format of a stored bitmap: by its leading bytes when they
 // show one (the stored type is sometimes wrong), else by the declared type;

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "common/error.h"
+#include "office/render/drawingimpl.h"
 #include "office/render/drawnpicture.h"
 #include "office/render/guiapplication.h"
 #include "office/render/raster.h"
@@ -52,11 +53,11 @@ QImage draw(const SvgPicture &picture) {
 
 }  // namespace
 
-void exportSvgJpeg(const SvgPicture &picture, const QString &path) {
+void drawing::exportSvgJpeg(const SvgPicture &picture, const QString &path) {
   writeDrawnJpeg(draw(picture), path);
 }
 
-void exportSvgBmp(const SvgPicture &picture, const QString &path) {
+void drawing::exportSvgBmp(const SvgPicture &picture, const QString &path) {
   writeDrawnBmp(draw(picture), path);
 }
 

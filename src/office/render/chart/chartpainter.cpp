@@ -9,6 +9,7 @@
 
 #include "common/error.h"
 #include "office/render/chart/painting.h"
+#include "office/render/drawingimpl.h"
 #include "office/render/drawnpicture.h"
 #include "office/render/guiapplication.h"
 #include "office/render/raster.h"
@@ -646,11 +647,11 @@ QImage drawChart(const ChartSpec &chart) {
 
 namespace office::render {
 
-void exportChartJpeg(const ChartSpec &chart, const QString &path) {
+void drawing::exportChartJpeg(const ChartSpec &chart, const QString &path) {
   writeDrawnJpeg(chart::drawChart(chart), path);
 }
 
-void exportChartBmp(const ChartSpec &chart, const QString &path) {
+void drawing::exportChartBmp(const ChartSpec &chart, const QString &path) {
   writeDrawnBmp(chart::drawChart(chart), path);
 }
 
