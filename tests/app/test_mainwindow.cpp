@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMimeData>
@@ -22,6 +24,7 @@
 #include "app/statusbox.h"
 #include "common/filenames.h"
 #include "jobfixture.h"
+#include "packagebuilder.h"
 #include "platform/opendialog.h"
 
 using jobtest::kCrLf;
@@ -251,6 +254,32 @@ class TestMainWindow : public QObject {
     drop(w, data.get());
     QCOMPARE(w.job().SourcePath, path);
     QCOMPARE(w.logText(), QStringLiteral("Error: File not found: %1\r\n").arg(path));
+  }
+
+  // A dropped PowerPoint 2007+ package goes through the real job: its JPEG
+  // comes out byte for byte, its PNG transcoded, the log as for a .ppt, and
+  // no working copy is left.
+  void dropOfAPackageRunsTheJob() {
+    testpptx::Deck deck;
+    const QString slide = deck.addSlide(testpptx::picXml(QStringLiteral("rId2")) +
+                                        testpptx::picXml(QStringLiteral("rId3")));
+    deck.relate(slide, QStringLiteral("image"), QStringLiteral("/ppt/media/image1.jpeg"));
+    deck.relate(slide, QStringLiteral("image"), QStringLiteral("/ppt/media/image2.png"));
+    const QByteArray jpeg = testpptx::jpegBytes(64, 48, 0x884422);
+    deck.addPart(QStringLiteral("/ppt/media/image1.jpeg"), jpeg);
+    deck.addPart(QStringLiteral("/ppt/media/image2.png"), testpptx::pngBytes(40, 30, 0x2244AA));
+    jobtest::Job job;
+    const QString source = job.path(QStringLiteral("Talk.PPTX"));
+    jobtest::writeFile(source, deck.build());
+    frmMain w;
+    drop(w, fileList({source}).get());
+    QCOMPARE(w.logText(), QStringLiteral("Trying to open a source file ") + source +
+                              QStringLiteral(".....\r\nProcessing ..........\r\n"
+                                             "2 image files are save in folder : ") +
+                              job.folder() + QStringLiteral("\r\nCompleted !!\r\n"));
+    QCOMPARE(jobtest::readAll(job.path(QStringLiteral("Img0001.Jpg"))), jpeg);
+    QCOMPARE(QImage(job.path(QStringLiteral("Img0002.Jpg")), "jpeg").size(), QSize(40, 30));
+    QVERIFY(!QFileInfo::exists(job.path(QStringLiteral("popo.ppt"))));
   }
 
   void refusedDropsAreSilent_data() {
