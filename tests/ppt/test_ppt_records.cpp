@@ -164,12 +164,13 @@ void PptRecordsTest::colourReferences() {
   SlideSpec own;
   own.background = backgroundShape({{0x01BF, 0x00100010}, {0x0181, kSchemeBackground}});
   own.extraRecords = {colorScheme(schemeA)};
-  // A frame with a gradient from blue to blue darkened by half, and one with
-  // red at half opacity.
+  // A frame with a gradient from blue to blue darkened by half, one with
+  // red at half opacity, and one whose colour is to be ignored (white).
   own.shapes = {
       shape(
           frame(1, {{0x01BF, 0x00100010}, {0x0180, 4}, {0x0181, 0xFF0000}, {0x0183, 0x108001F0}})),
-      shape(frame(1, {{0x01BF, 0x00100010}, {0x0181, 0x0000FF}, {0x0182, 0x8000}}))};
+      shape(frame(1, {{0x01BF, 0x00100010}, {0x0181, 0x0000FF}, {0x0182, 0x8000}})),
+      shape(frame(1, {{0x01BF, 0x00100010}, {0x0181, 0xFF000000}}))};
   // The master's background, resolved with the slide's scheme: the master's
   // objects and background, not its colours.
   SlideSpec follows;
@@ -191,6 +192,7 @@ void PptRecordsTest::colourReferences() {
   };
   QVERIFY(near(behind(1, 1), QColor(0, 0, 191)));    // the mean of 255 and 128 blue
   QVERIFY(near(behind(1, 2), QColor(153, 51, 77)));  // half red over 0x336699
+  QCOMPARE(behind(1, 3), qRgb(255, 255, 255));
   QCOMPARE(slides->Item(2)->FollowMasterBackground(), msoTrue);
   QCOMPARE(behind(2, 1), QColor(0x33, 0x66, 0x99));
   QCOMPARE(behind(3, 1), QColor(0x99, 0x66, 0x33));

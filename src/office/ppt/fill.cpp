@@ -153,8 +153,8 @@ QRgb systemIndexColour(std::uint32_t ref, const ColourContext &context, int dept
 }
 
 QRgb resolveColour(std::uint32_t ref, const ColourContext &context, int depth) {
-  if (depth > kMaxColourReferences) return Qt::black;
-  if ((ref & kIgnoredColour) == kIgnoredColour) return Qt::white;
+  if (depth > kMaxColourReferences) return qRgb(0, 0, 0);
+  if ((ref & kIgnoredColour) == kIgnoredColour) return qRgb(255, 255, 255);
   if (ref & kSysIndex) return systemIndexColour(ref, context, depth);
   if (ref & kSchemeIndex) {
     const std::uint32_t index = ref & 0xFF;

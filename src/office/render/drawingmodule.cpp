@@ -56,9 +56,7 @@ LoadedModule loadModule() {
     failures << QStringLiteral("%1 belongs to another version of Morvane")
                     .arg(QString::fromStdString(path.string()));
   }
-  return {nullptr,
-          QStringLiteral("%1 cannot be loaded (%2)")
-              .arg(QLatin1String(kDrawingModuleName), failures.join(QStringLiteral("; ")))};
+  return {nullptr, failures.join(QStringLiteral("; "))};
 }
 
 }  // namespace
