@@ -479,14 +479,19 @@ class TestCli : public QObject {
     QVERIFY2(!jpegOnly.contains("libmorvane-draw"), jpegOnly.constData());
     QCOMPARE(names(dir.filePath("jpeg-out")), QStringList({"Img0001.Jpg", "Img0002.Jpg"}));
 
+    // A second PNG whose data is damaged: the module's PictureError reaches
+    // the job.
     const GenPicture png = makePicture(7, QSize(40, 30), PictureFormat::Png);
-    std::vector<GenSlide> slides(1);
+    std::vector<GenSlide> slides(2);
     slides[0].pictures.push_back(png);
+    slides[1].pictures.push_back({PictureFormat::Png, png.data.left(8) + QByteArray(64, 'x'), {}});
     writePresentation(dir.filePath("png.ppt"), slides);
     const Run pngRun = loaded(dir.filePath("png.ppt"), dir.filePath("png-out"));
     QCOMPARE(pngRun.exitCode, 0);
     const QByteArray &withPng = pngRun.err;
     QVERIFY2(withPng.contains("libmorvane-draw.so"), withPng.constData());
+    QVERIFY2((pngRun.out + withPng).contains("Img0002.Jpg was not written"),
+             pngRun.out.constData());
     office::render::PictureSource source;
     source.format = office::render::BlipFormat::Png;
     source.data = png.data;
