@@ -29,8 +29,8 @@ QString loaderError() {
 }
 
 // Where the module is looked for: by its installed place relative to the
-// program's folder (bin/../lib/morvane), then beside the program (the build
-// folder). A path, not a bare name: the program needs no run path, which
+// program's folder (bin/../lib/<multiarch>/morvane), then beside the program
+// (the build folder). A path, not a bare name: the program needs no run path, which
 // would be searched for every library it loads.
 std::vector<std::filesystem::path> modulePaths() {
   std::error_code error;

@@ -4,8 +4,8 @@
 // encodes pixels (Qt Gui, libjpeg, libpng, QtSvg, the metafile and PICT
 // players, the chart painter) is kept out of the programs that need it
 // rarely. morvane-extract loads it with dlopen (libmorvane-draw.so, in
-// lib/morvane beside the program's bin folder, or beside the program in the
-// build folder) the first time a picture has to be decoded or drawn, so that a job that only copies
+// lib/<multiarch>/morvane beside the program's bin folder, or beside the
+// program in the build folder) the first time a picture has to be decoded or drawn, so that a job that only copies
 // JPEG pictures never loads Qt Gui. A program linked with the drawing code itself (the window, the
 // tests) registers it at start-up and never loads the module.
 //
