@@ -5,9 +5,10 @@
 // players, the chart painter) is kept out of the programs that need it
 // rarely. morvane-extract loads it with dlopen (libmorvane-draw.so, in
 // lib/<multiarch>/morvane beside the program's bin folder, or beside the
-// program in the build folder) the first time a picture has to be decoded or drawn, so that a job that only copies
-// JPEG pictures never loads Qt Gui. A program linked with the drawing code itself (the window, the
-// tests) registers it at start-up and never loads the module.
+// program in the build folder) the first time a picture has to be decoded
+// or drawn, so that a job that only copies JPEG pictures never loads Qt Gui.
+// A program linked with the drawing code itself (the window, the tests)
+// registers it at start-up and never loads the module.
 //
 // Only the functions below cross into the module; the readers call them
 // through export.h, pictureinfo.h, svgpicture.h and chart/chartspec.h.
