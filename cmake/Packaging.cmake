@@ -8,7 +8,7 @@ set(CPACK_PACKAGE_NAME morvane)
 set(CPACK_PACKAGE_VENDOR "Morvane developers")
 set(CPACK_PACKAGE_CONTACT "Morvane developers <morvane@example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "take the pictures out of PowerPoint 97-2003 presentations")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "take the pictures out of PowerPoint presentations")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY /usr)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -34,7 +34,8 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-wayland")
 # The extended description; CPack puts the summary line above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Morvane takes the pictures, and on request the text and the charts, out of
-PowerPoint 97-2003 presentations (.ppt and .pps). Open a presentation in its
+PowerPoint presentations: PowerPoint 97-2003 files (.ppt and .pps) and
+PowerPoint 2007 and later files (.pptx and .ppsx). Open a presentation in its
 window, or drop it onto the status box, and every picture is written beside
 it as Img0001.Jpg, Img0002.Jpg and so on; charts become Graph0001.Bmp and the
 slides' text a Word 97-2003 document.
