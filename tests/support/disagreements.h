@@ -17,8 +17,8 @@ struct Disagreement {
   const char *reason;
 };
 
-inline const Disagreement *findDisagreement(std::span<const Disagreement> list,
-                                            const QString &file, const QString &aspect) {
+inline const Disagreement *findDisagreement(std::span<const Disagreement> list, const QString &file,
+                                            const QString &aspect) {
   for (const Disagreement &d : list)
     if (file == QLatin1String(d.file) && aspect == QLatin1String(d.aspect)) return &d;
   return nullptr;
