@@ -30,7 +30,15 @@ class CollectingLog : public job::Log {
     result_.log += line;
     result_.warnings << line.trimmed().mid(QStringLiteral("Warning: ").size());
   }
-  void output(const job::OutputRecord &record) override { result_.outputs.push_back(record); }
+  // A picture that was not written comes with its reason, which the
+  // window's warning line leaves out; standard error and JSON give it.
+  void output(const job::OutputRecord &record) override {
+    const QString notWritten = record.output + QStringLiteral(" was not written: ");
+    if (record.writtenBytes < 0 && !record.problem.isEmpty() && !result_.warnings.isEmpty() &&
+        result_.warnings.last().startsWith(notWritten))
+      result_.warnings.last() += QStringLiteral(" (%1)").arg(record.problem);
+    result_.outputs.push_back(record);
+  }
   void text(const job::TextRecord &record) override { result_.texts.push_back(record); }
   void documentWritten(const QString &path) override {
     result_.document = path;

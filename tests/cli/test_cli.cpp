@@ -192,6 +192,31 @@ class TestCli : public QObject {
     QVERIFY(!run.out.contains('\r'));
   }
 
+  // A picture of which nothing can be read: the deck completes, the warning
+  // goes to standard error with its reason, the later picture keeps its
+  // number, and the summary counts the warning.
+  void unreadablePictureIsAWarning() {
+    QTemporaryDir dir;
+    const GenPicture png = makePicture(3, QSize(40, 30), PictureFormat::Png);
+    std::vector<GenSlide> slides(3);
+    slides[0].pictures.push_back(png);
+    slides[1].pictures.push_back({PictureFormat::Png, png.data.left(8) + QByteArray(64, 'x'), {}});
+    slides[2].pictures.push_back(png);
+    writePresentation(dir.filePath("talk.ppt"), slides);
+    QVERIFY(QFile::copy(dir.filePath("talk.ppt"), dir.filePath("other.ppt")));
+    const Run run = extract({QStringLiteral("talk.ppt"), QStringLiteral("other.ppt")}, dir.path());
+    QCOMPARE(run.exitCode, 0);
+    const QStringList err = lines(run.err);
+    QCOMPARE(err.size(), 2);
+    const QString warning = QStringLiteral(
+        "Warning: Img0002.Jpg was not written: the picture of slide 2 cannot be read (");
+    QVERIFY2(err[0].startsWith(warning) && err[0].endsWith(QLatin1Char(')')), qPrintable(err[0]));
+    QVERIFY(!run.out.contains("Warning"));
+    QCOMPARE(names(dir.filePath("talk")), QStringList({"Img0001.Jpg", "Img0003.Jpg"}));
+    QCOMPARE(lines(run.out).last(), QStringLiteral("2 decks: 2 completed, 0 failed; 4 pictures, "
+                                                   "0 charts, 0 documents; 2 warnings"));
+  }
+
   // Several decks: each writes into a folder named after it; --text gives
   // each its document; a last line sums up. -q prints nothing.
   void severalDecksGetFoldersOfTheirOwn() {
