@@ -67,15 +67,6 @@ inline ShapeSpec filled(const QByteArray &bytes) {
   return s;
 }
 
-class Font : public PowerPoint::Font {
- public:
-  explicit Font(QString name) : name_(std::move(name)) {}
-  QString Name() const override { return name_; }
-
- private:
-  QString name_;
-};
-
 class TextRange : public PowerPoint::TextRange {
  public:
   TextRange(QString text, QString symbolFont)
@@ -88,7 +79,7 @@ class TextRange : public PowerPoint::TextRange {
   std::shared_ptr<PowerPoint::Font> Font() override {
     const bool symbol =
         !text_.isEmpty() && text_.at(0).unicode() >= 0xF020 && text_.at(0).unicode() <= 0xF0FF;
-    return std::make_shared<fakedeck::Font>(symbol ? symbolFont_ : QStringLiteral("Arial"));
+    return std::make_shared<PowerPoint::NamedFont>(symbol ? symbolFont_ : QStringLiteral("Arial"));
   }
 
  private:

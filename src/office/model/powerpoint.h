@@ -18,6 +18,7 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "common/error.h"
 
@@ -109,6 +110,16 @@ class Font {
  public:
   virtual ~Font() = default;
   virtual QString Name() const = 0;
+};
+
+// A font known by its name alone: what the readers give for a run of text.
+class NamedFont : public Font {
+ public:
+  explicit NamedFont(QString name) : name_(std::move(name)) {}
+  QString Name() const override { return name_; }
+
+ private:
+  QString name_;
 };
 
 class TextRange {

@@ -45,15 +45,6 @@ bool canHoldText(std::int32_t type) {
 
 constexpr double kMasterUnitsPerInch = 576.0;
 
-class Font : public PowerPoint::Font {
- public:
-  explicit Font(QString name) : name_(std::move(name)) {}
-  QString Name() const override { return name_; }
-
- private:
-  QString name_;
-};
-
 class TextRange : public PowerPoint::TextRange {
  public:
   TextRange(RichText text, QString defaultFont)
@@ -69,8 +60,8 @@ class TextRange : public PowerPoint::TextRange {
   }
 
   std::shared_ptr<PowerPoint::Font> Font() override {
-    return std::make_shared<ppt::Font>(text_.fonts.empty() ? defaultFont_
-                                                           : text_.fonts.front().font);
+    return std::make_shared<PowerPoint::NamedFont>(text_.fonts.empty() ? defaultFont_
+                                                                       : text_.fonts.front().font);
   }
 
  private:

@@ -69,15 +69,6 @@ bool isVisible(const Fill &fill) {
   return fill.kind != Fill::Kind::Unset && fill.kind != Fill::Kind::None;
 }
 
-class FontObject : public PowerPoint::Font {
- public:
-  explicit FontObject(QString name) : name_(std::move(name)) {}
-  QString Name() const override { return name_; }
-
- private:
-  QString name_;
-};
-
 class TextRangeObject : public PowerPoint::TextRange {
  public:
   TextRangeObject(std::shared_ptr<const ComposedText> text, qsizetype start, qsizetype length)
@@ -90,7 +81,7 @@ class TextRangeObject : public PowerPoint::TextRange {
     return std::make_shared<TextRangeObject>(text_, start_ + from, count);
   }
   std::shared_ptr<PowerPoint::Font> Font() override {
-    return std::make_shared<FontObject>(text_->typefaceAt(start_));
+    return std::make_shared<PowerPoint::NamedFont>(text_->typefaceAt(start_));
   }
 
  private:
