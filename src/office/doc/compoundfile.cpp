@@ -14,9 +14,11 @@
 #include <mutex>
 
 #include "common/error.h"
-#include "office/doc/lebuffer.h"
+#include "common/lebuffer.h"
 
 namespace office::doc {
+
+using morvane::LeBuffer;
 namespace {
 
 // The class identifier of a Word document, {00020906-0000-0000-C000-000000000046}.

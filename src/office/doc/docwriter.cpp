@@ -4,13 +4,15 @@
 
 #include "common/atomicfile.h"
 #include "common/error.h"
+#include "common/lebuffer.h"
 #include "office/doc/compoundfile.h"
 #include "office/doc/doclayout.h"
 #include "office/doc/formattingpages.h"
-#include "office/doc/lebuffer.h"
 #include "office/doc/tablestream.h"
 
 namespace office::doc {
+
+using morvane::LeBuffer;
 namespace {
 
 // The text starts on the third page of the WordDocument stream, after the

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/lebuffer.h"
 #include "office/doc/doclayout.h"
-#include "office/doc/lebuffer.h"
 
 namespace office::doc {
+
+using morvane::LeBuffer;
 
 // Where the pages of one kind lie: the first file position (FC) each page
 // covers, its page number in the WordDocument stream, and the FC behind the

@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "office/doc/lebuffer.h"
+#include "common/lebuffer.h"
 
 namespace office::doc {
+
+using morvane::LeBuffer;
 
 // Style indexes (istd) of the styles paragraphs use.
 constexpr std::uint16_t kIstdNormal = 0;

@@ -4,6 +4,7 @@
 
 #include "common/error.h"
 #include "office/pptx/xmlstream.h"
+#include "office/render/pictureformat.h"
 #include "office/render/pictureinfo.h"
 
 namespace office::pptx {
@@ -11,7 +12,6 @@ namespace office::pptx {
 namespace {
 
 constexpr qsizetype kMaxSvgBytes = 16 << 20;
-constexpr int kBitmapFileHeaderSize = 14;
 
 bool startsWith(const QByteArray &bytes, const char *magic, qsizetype length, qsizetype at = 0) {
   return bytes.size() >= at + length && std::memcmp(bytes.constData() + at, magic, length) == 0;
@@ -22,7 +22,8 @@ PictureFormat formatByBytes(const QByteArray &b) {
   if (startsWith(b, "\x89PNG\r\n\x1A\n", 8)) return PictureFormat::Png;
   if (startsWith(b, "GIF87a", 6) || startsWith(b, "GIF89a", 6)) return PictureFormat::Gif;
   if (startsWith(b, "II*\0", 4) || startsWith(b, "MM\0*", 4)) return PictureFormat::Tiff;
-  if (startsWith(b, "BM", 2) && b.size() > kBitmapFileHeaderSize) return PictureFormat::Bmp;
+  if (startsWith(b, "BM", 2) && b.size() > office::render::kBmpFileHeaderSize)
+    return PictureFormat::Bmp;
   if (startsWith(b, "\x01\0\0\0", 4) && startsWith(b, " EMF", 4, 40)) return PictureFormat::Emf;
   if (startsWith(b, "\xD7\xCD\xC6\x9A", 4)) return PictureFormat::Wmf;  // placeable header key
   if (startsWith(b, "II\xBC", 3)) return PictureFormat::Wdp;

@@ -1,23 +1,16 @@
 #include "office/render/bmpwriter.h"
 
 #include "common/error.h"
+#include "common/lebuffer.h"
+#include "office/render/pictureformat.h"
 #include "office/render/raster.h"
 
 namespace office::render {
 
 namespace {
 
-constexpr quint32 kFileHeaderSize = 14;
 constexpr quint32 kInfoHeaderSize = 40;
-
-void putLe16(char *&out, quint16 v) {
-  *out++ = char(v & 0xFF);
-  *out++ = char(v >> 8);
-}
-
-void putLe32(char *&out, quint32 v) {
-  for (int i = 0; i < 4; ++i) *out++ = char((v >> (8 * i)) & 0xFF);
-}
+constexpr quint32 kBiRgb = 0;
 
 quint32 pixelsPerMeter(int dotsPerMeter) {
   return dotsPerMeter > 0 && dotsPerMeter < 1000000 ? quint32(dotsPerMeter) : 0;
@@ -31,28 +24,29 @@ QByteArray encodeBmp24(const QImage &source) {
   const quint32 width = quint32(image.width()), height = quint32(image.height());
   const quint32 rowSize = (width * 3 + 3) & ~3u;
   const quint64 imageSize = quint64(rowSize) * height;
-  const quint64 fileSize = kFileHeaderSize + kInfoHeaderSize + imageSize;
+  const quint32 bitsOffset = quint32(kBmpFileHeaderSize) + kInfoHeaderSize;
+  const quint64 fileSize = bitsOffset + imageSize;
   if (fileSize > 0x7FFFFFFFULL)
     throw morvane::Error(QStringLiteral("The picture is too large for BMP"));
 
-  QByteArray bytes(qsizetype(fileSize), '\0');
-  char *out = bytes.data();
-  *out++ = 'B';
-  *out++ = 'M';
-  putLe32(out, quint32(fileSize));
-  putLe32(out, 0);  // reserved
-  putLe32(out, kFileHeaderSize + kInfoHeaderSize);
-  putLe32(out, kInfoHeaderSize);
-  putLe32(out, width);
-  putLe32(out, height);  // positive: rows stored bottom-up
-  putLe16(out, 1);       // planes
-  putLe16(out, 24);      // bits per pixel
-  putLe32(out, 0);       // BI_RGB, uncompressed
-  putLe32(out, quint32(imageSize));
-  putLe32(out, pixelsPerMeter(image.dotsPerMeterX()));
-  putLe32(out, pixelsPerMeter(image.dotsPerMeterY()));
-  putLe32(out, 0);  // colours used
-  putLe32(out, 0);  // important colours
+  morvane::LeBuffer header;
+  header.reserve(bitsOffset);
+  header.append(bmpFileHeader(quint32(fileSize), bitsOffset));
+  header.u32(kInfoHeaderSize);
+  header.u32(width);
+  header.u32(height);  // positive: rows stored bottom-up
+  header.u16(1);       // planes
+  header.u16(24);      // bits per pixel
+  header.u32(kBiRgb);  // uncompressed
+  header.u32(quint32(imageSize));
+  header.u32(pixelsPerMeter(image.dotsPerMeterX()));
+  header.u32(pixelsPerMeter(image.dotsPerMeterY()));
+  header.u32(0);  // colours used
+  header.u32(0);  // important colours
+
+  QByteArray bytes = header.bytes();
+  bytes.resize(qsizetype(fileSize), '\0');
+  char *out = bytes.data() + bitsOffset;
 
   for (quint32 y = 0; y < height; ++y) {
     const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(int(height - 1 - y)));

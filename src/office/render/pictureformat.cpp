@@ -5,12 +5,12 @@
 
 #include "common/bytereader.h"
 #include "common/error.h"
+#include "common/lebuffer.h"
 
 namespace office::render {
 
 namespace {
 
-constexpr int kBmpFileHeaderSize = 14;
 constexpr quint32 kBiBitfields = 3;
 constexpr quint32 kBiAlphaBitfields = 6;
 constexpr quint32 kCoreHeaderSize = 12;
@@ -27,15 +27,6 @@ bool isValidBitCount(int bits) {
 bool isValidDibHeaderSize(quint32 size) {
   return size == kCoreHeaderSize || size == kInfoHeaderSize || size == 52 || size == 56 ||
          size == 64 || size == 108 || size == 124;
-}
-
-void putLe16(QByteArray &out, quint16 v) {
-  out.append(char(v & 0xFF));
-  out.append(char(v >> 8));
-}
-
-void putLe32(QByteArray &out, quint32 v) {
-  for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
 }
 
 }  // namespace
@@ -88,14 +79,17 @@ QByteArray bmpFileHeaderForDib(const QByteArray &dib) {
   const quint64 fileSize = kBmpFileHeaderSize + quint64(dib.size());
   if (fileSize > 0xFFFFFFFFULL) damaged(QStringLiteral("bitmap too long"));
 
-  QByteArray header;
+  return bmpFileHeader(quint32(fileSize), quint32(std::min(offBits, fileSize)));
+}
+
+QByteArray bmpFileHeader(quint32 fileSize, quint32 bitsOffset) {
+  morvane::LeBuffer header;
   header.reserve(kBmpFileHeaderSize);
-  header.append("BM", 2);
-  putLe32(header, quint32(fileSize));
-  putLe16(header, 0);
-  putLe16(header, 0);
-  putLe32(header, quint32(std::min(offBits, fileSize)));
-  return header;
+  header.append(QByteArrayLiteral("BM"));
+  header.u32(fileSize);
+  header.u32(0);  // two reserved words
+  header.u32(bitsOffset);
+  return header.bytes();
 }
 
 }  // namespace office::render

@@ -21,7 +21,12 @@ qsizetype pictStart(const QByteArray &data);
 // True when data starts with a PICT header (at 0, or after a 512-byte preamble).
 inline bool looksLikePict(const QByteArray &data) { return pictStart(data) >= 0; }
 
-// The BMP file header (14 bytes) that turns a DIB into a BMP file, with the
+// The BITMAPFILEHEADER that starts a BMP file: "BM", the file's size, the
+// offset of the pixel bits.
+inline constexpr qsizetype kBmpFileHeaderSize = 14;
+QByteArray bmpFileHeader(quint32 fileSize, quint32 bitsOffset);
+
+// The BMP file header that turns a DIB into a BMP file, with the
 // offset of the pixel bits worked out from the DIB's own header. Throws
 // morvane::PictureError for a header that is not a DIB's.
 QByteArray bmpFileHeaderForDib(const QByteArray &dib);

@@ -1,13 +1,14 @@
 #pragma once
 
-// A growing little-endian byte buffer for the structures of the Word
-// document: values are appended in order or patched in place once known.
+// A growing little-endian byte buffer for binary file structures (the Word
+// document, BMP headers): values are appended in order or patched in place
+// once known.
 
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
 
-namespace office::doc {
+namespace morvane {
 
 class LeBuffer {
  public:
@@ -54,4 +55,4 @@ class LeBuffer {
   QByteArray bytes_;
 };
 
-}  // namespace office::doc
+}  // namespace morvane
