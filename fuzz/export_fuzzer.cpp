@@ -5,12 +5,12 @@
 // drawing much faster than going through a presentation.
 
 #include <QByteArray>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 
 #include "common/error.h"
+#include "fuzzsetup.h"
 #include "office/render/export.h"
 
 namespace {
@@ -40,9 +40,7 @@ office::render::PictureSource sourceFrom(const std::uint8_t *data, std::size_t s
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QGuiApplication app(*argc, *argv);
-  outputDir = new QTemporaryDir;
+  outputDir = &fuzzsetup::start(argc, argv);
   return 0;
 }
 

@@ -5,12 +5,12 @@
 // whole, and every picture and chart exported.
 
 #include <QByteArray>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 
 #include "common/error.h"
+#include "fuzzsetup.h"
 #include "office/ppt/application.h"
 
 namespace {
@@ -99,9 +99,7 @@ void walk(PowerPoint::Presentation &presentation) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QGuiApplication app(*argc, *argv);
-  outputDir = new QTemporaryDir;
+  outputDir = &fuzzsetup::start(argc, argv);
   return 0;
 }
 

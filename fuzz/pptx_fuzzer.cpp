@@ -4,12 +4,12 @@
 // pictures, charts, backgrounds.
 
 #include <QByteArray>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 
 #include "deckwalk.h"
+#include "fuzzsetup.h"
 #include "office/pptx/application.h"
 
 namespace {
@@ -19,9 +19,7 @@ QTemporaryDir *outputDir = nullptr;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QGuiApplication app(*argc, *argv);
-  outputDir = new QTemporaryDir;
+  outputDir = &fuzzsetup::start(argc, argv);
   return 0;
 }
 
